@@ -1,0 +1,42 @@
+#pragma once
+// The unit table: units connect numbers to the console and to files.
+#include <string_view>
+
+#include "recordio/output.h"
+
+inline constexpr int CONSOLE_OUT = -1;  // standard output, "CONOUT$"
+inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"
+
+enum class STATUS { OLD, UNKNOWN };
+enum class FORM { FORMATTED, UNFORMATTED };
+
+// Remember the process arguments: a blank file name takes the next unused one.
+void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
+
+// Route control-C, control-BREAK and window-close (SIGINT, SIGQUIT, SIGHUP) to
+// their report, and keep a refused console write from killing the run (SIGPIPE).
+void INSTALL_CONSOLE_EVENTS();
+
+// Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends
+// the run with its report.
+void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F);
+
+// The output of an open formatted unit; the console output is connected on
+// first use.
+OUTPUT& OUTPUT_OF(int UNIT);
+
+// Connect UNIT to a memory output (tests): records are kept in OUTPUT::MEMORY.
+OUTPUT& CONNECT_MEMORY_UNIT(int UNIT);
+
+// Write out the console output (before a console read or a line on standard error).
+void FLUSH_CONSOLE();
+
+// The file name of a unit as reports show it.
+std::string_view UNIT_NAME(int UNIT);
+
+// Normal stop: write out every unit, close all units, exit status 0.
+[[noreturn]] void STOP_RUN();
+
+// Stop with a code: TEXT as one line on standard error, close all units,
+// exit with CODE (its low 8 bits reach the parent).
+[[noreturn]] void STOP_RUN_CODE(std::string_view TEXT, int CODE);
