@@ -1,0 +1,39 @@
+#pragma once
+// The conversion driver: the console dialogue, the reads of the work list and
+// of the result file, and the dispatch of every selected time step to a writer.
+#include <array>
+#include <cstdint>
+
+#include "driver/store.h"
+
+// Units the driver opens. None is closed before the final stop.
+inline constexpr int OUTPUT_UNIT = 8;   // the typed output file
+inline constexpr int RESULT_UNIT = 10;  // the result file named in WORK.LST
+inline constexpr int MESH_UNIT = 21;    // "atlas.msh"
+inline constexpr int POST_UNIT = 22;    // "atlas.pst"
+inline constexpr int WORK_UNIT = 98;    // "WORK.LST"
+
+using NAME_TEXT = std::array<char, 20>;  // a file name, blank-padded
+
+// The whole run, from the banner to the stop. Never returns: it ends with the
+// normal stop, the stop 1111 or a failure report of the record layer.
+[[noreturn]] void CONVERT();
+
+// Open WORK.LST as unit 98 and read its first four lines into FNAME, each
+// replacing the last: FNAME ends up holding the fourth. The unit stays open.
+void READ_WORK_LIST(NAME_TEXT& FNAME);
+
+// Open the result file FNAME as unit 10 and read its model part (title, node
+// count, nodes, element count, elements) into S, sizing the store's arrays
+// once. Warns about corner numbers outside 0..NUMNP.
+void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S);
+
+// Read the next time step into S, in place. False, with S unchanged, when the
+// file ends where the step's first record is due.
+bool READ_STEP(MODEL_STORE& S);
+
+// True when no byte of the result file follows the records read so far.
+bool RESULT_AT_END();
+
+// Number of corner numbers (IX columns 1-4 of elements 1..NUMEL) outside 0..NUMNP.
+std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S);

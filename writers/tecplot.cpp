@@ -1,0 +1,84 @@
+// TECPLOT point data (finite-element point layout), unit 8: per selected step
+// a three-line header, one point line per node with the velocities averaged
+// to the nodes, and one connectivity line per counted element.
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <string_view>
+
+#include "recordio/recordio.h"
+#include "writers/writers.h"
+
+namespace {
+
+constexpr int UNIT = 8;
+
+constexpr FORMAT F_HEADER = PARSE_FORMAT(
+    "('TITLE = \"TIME=',1PE12.4,' ',20A4,'\"',/,"
+    "'VARIABLES = \"X\",\"Y\",\"H\",\"VX\",\"VY\",\"V\"',/,"
+    "'ZONE N= ',I5,', E= ',I5,', F=FEPOINT')");
+constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
+constexpr FORMAT F_CORNERS = PARSE_FORMAT("(I5,3(',',I5))");
+
+}  // namespace
+
+void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX, REALS VY, INTS IX,
+                   std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
+                   std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME) {
+  const auto ROWS = static_cast<std::size_t>(MAXN);
+  // Corner j (0-based) and attribute (j = 4) of element e (0-based).
+  auto AT = [&](std::int32_t E, std::size_t J) { return IX[J * ROWS + static_cast<std::size_t>(E)]; };
+
+  // Elements with an attribute of 0 or below are left out of the block.
+  std::int32_t NE = 0;
+  for (std::int32_t E = 0; E < NUMEL; ++E)
+    if (AT(E, 4) > 0) ++NE;
+
+  std::array<ITEM, 23> HEAD;
+  HEAD[0] = ITEM_R8(TIME);
+  for (std::size_t K = 0; K < 20; ++K) HEAD[1 + K] = ITEM_T(std::string_view(TITLE.data() + 4 * K, 4));
+  HEAD[21] = ITEM_I(NUMNP);
+  HEAD[22] = ITEM_I(NE);
+  WRITE_FORMATTED(UNIT, F_HEADER, HEAD);
+
+  for (std::int32_t I = 0; I < NUMNP; ++I) {
+    NCNT[I] = 0;
+    VXN[I] = 0.0;
+    VYN[I] = 0.0;
+  }
+
+  // Plain mean over the corners of the counted elements, summed in element
+  // order. A triangle stored with its third corner repeated has three corners,
+  // so that node is not counted twice. Corner 0 (absent) and corners outside
+  // 1..NUMNP name no node and take no share.
+  for (std::int32_t E = 0; E < NUMEL; ++E) {
+    if (AT(E, 4) <= 0) continue;
+    const std::size_t CORNERS = AT(E, 2) == AT(E, 3) ? 3 : 4;
+    for (std::size_t K = 0; K < CORNERS; ++K) {
+      const std::int32_t N = AT(E, K);
+      if (N < 1 || N > NUMNP) continue;
+      NCNT[N - 1] += 1;
+      VXN[N - 1] += VX[E];
+      VYN[N - 1] += VY[E];
+    }
+  }
+  for (std::int32_t I = 0; I < NUMNP; ++I) {
+    if (NCNT[I] > 0) {
+      VXN[I] = VXN[I] / NCNT[I];
+      VYN[I] = VYN[I] / NCNT[I];
+    }
+  }
+
+  for (std::int32_t I = 0; I < NUMNP; ++I) {
+    const double V = std::sqrt(VXN[I] * VXN[I] + VYN[I] * VYN[I]);
+    WRITE_FORMATTED(UNIT, F_POINT,
+                    {ITEM_R8(X[I]), ITEM_R8(Y[I]), ITEM_R8(H[I]), ITEM_R8(VXN[I]), ITEM_R8(VYN[I]),
+                     ITEM_R8(V)});
+  }
+
+  for (std::int32_t E = 0; E < NUMEL; ++E) {
+    if (AT(E, 4) <= 0) continue;
+    WRITE_FORMATTED(UNIT, F_CORNERS,
+                    {ITEM_I(AT(E, 0)), ITEM_I(AT(E, 1)), ITEM_I(AT(E, 2)), ITEM_I(AT(E, 3))});
+  }
+}
