@@ -1,0 +1,226 @@
+#pragma once
+// Formatted write statements.
+//
+// A FORMAT is written as text, e.g. "(I5,2(',',I5),6(',',1PE12.4))", and parsed
+// at compile time into a fixed list of descriptors, so a malformed FORMAT does
+// not compile and a statement never parses anything while the program runs.
+//
+// Descriptors understood: Iw, Ew.d, Fw.d (w at most 17), A, Aw, TRn, nX, 0P/1P
+// (optionally followed directly by a data descriptor, as in 1PE12.4), quoted
+// literals ('' inside stands for one quote), '/', repeat counts on data
+// descriptors (8I6) and nested groups n( ... ).
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string_view>
+
+#include "recordio/items.h"
+#include "recordio/output.h"
+
+enum class EDIT : std::uint8_t { I, E, F, A, TR, LIT, SLASH, SCALE, GROUP, END };
+
+struct DESCRIPTOR {
+  EDIT KIND = EDIT::END;
+  std::uint16_t REPEAT = 1;  // data descriptors and groups
+  std::uint16_t W = 0;       // columns (0 for a bare A); TR: columns skipped; SCALE: factor
+  std::uint16_t D = 0;       // digits after the point (E, F)
+  std::uint16_t AT = 0;      // LIT: first character in TEXT; GROUP: index of its END;
+                             // END: index of its GROUP
+  std::uint16_t LEN = 0;     // LIT: number of characters
+};
+
+inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;
+inline constexpr std::size_t FORMAT_MAX_TEXT = 640;
+inline constexpr std::size_t FORMAT_MAX_DEPTH = 8;
+
+struct FORMAT {
+  std::array<DESCRIPTOR, FORMAT_MAX_DESCRIPTORS> LIST{};
+  std::uint16_t COUNT = 0;  // descriptors in LIST; index COUNT is the final parenthesis
+  std::array<char, FORMAT_MAX_TEXT> TEXT{};  // the characters of all literals
+  std::uint16_t TEXT_LEN = 0;
+};
+
+namespace format_parse {
+
+// Not usable at compile time: reaching it while a FORMAT is parsed makes that
+// FORMAT a compile error, and the error points at the call naming the fault.
+[[noreturn]] inline void BAD_FORMAT(const char* why) { throw why; }
+
+constexpr bool IS_DIGIT(char c) { return c >= '0' && c <= '9'; }
+
+constexpr char UPPER(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+struct CURSOR {
+  std::string_view S;
+  std::size_t AT = 0;
+  constexpr void SKIP_BLANKS() {
+    while (AT < S.size() && S[AT] == ' ') ++AT;
+  }
+  constexpr char PEEK() {
+    SKIP_BLANKS();
+    return AT < S.size() ? UPPER(S[AT]) : '\0';
+  }
+  constexpr int NUMBER() {
+    SKIP_BLANKS();
+    if (AT >= S.size() || !IS_DIGIT(S[AT])) BAD_FORMAT("number expected");
+    int n = 0;
+    while (AT < S.size() && IS_DIGIT(S[AT])) {
+      n = n * 10 + (S[AT] - '0');
+      if (n > 9999) BAD_FORMAT("number too large");
+      ++AT;
+    }
+    return n;
+  }
+};
+
+constexpr DESCRIPTOR& ADD(FORMAT& F, EDIT KIND) {
+  if (F.COUNT >= FORMAT_MAX_DESCRIPTORS) BAD_FORMAT("too many descriptors");
+  DESCRIPTOR& d = F.LIST[F.COUNT++];
+  d.KIND = KIND;
+  return d;
+}
+
+// A data descriptor letter at the cursor, with REPEAT already read.
+constexpr void DATA(FORMAT& F, CURSOR& c, int REPEAT) {
+  const char letter = c.PEEK();
+  ++c.AT;
+  DESCRIPTOR d;
+  d.REPEAT = static_cast<std::uint16_t>(REPEAT);
+  switch (letter) {
+    case 'I':
+      d.KIND = EDIT::I;
+      d.W = static_cast<std::uint16_t>(c.NUMBER());
+      break;
+    case 'E':
+    case 'F':
+      d.KIND = letter == 'E' ? EDIT::E : EDIT::F;
+      d.W = static_cast<std::uint16_t>(c.NUMBER());
+      if (c.PEEK() != '.') BAD_FORMAT("'.d' expected");
+      ++c.AT;
+      d.D = static_cast<std::uint16_t>(c.NUMBER());
+      if (letter == 'F' && d.W > 17) BAD_FORMAT("F wider than 17 columns");
+      break;
+    case 'A':
+      d.KIND = EDIT::A;
+      c.SKIP_BLANKS();
+      if (c.AT < c.S.size() && IS_DIGIT(c.S[c.AT])) d.W = static_cast<std::uint16_t>(c.NUMBER());
+      break;
+    default:
+      BAD_FORMAT("unknown descriptor");
+  }
+  if (d.W == 0 && d.KIND != EDIT::A) BAD_FORMAT("width 0");
+  ADD(F, d.KIND) = d;
+}
+
+}  // namespace format_parse
+
+consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
+  using namespace format_parse;
+  FORMAT F;
+  CURSOR c{TEXT};
+  if (c.PEEK() != '(') BAD_FORMAT("FORMAT must begin with '('");
+  ++c.AT;
+  std::array<std::uint16_t, FORMAT_MAX_DEPTH> open{};  // indices of the groups entered
+  std::size_t depth = 0;
+  bool need_item = true;  // after '(' or ','
+  for (;;) {
+    const char ch = c.PEEK();
+    if (ch == '\0') BAD_FORMAT("missing ')'");
+    if (ch == ',') {
+      if (need_item) BAD_FORMAT("empty item");
+      ++c.AT;
+      need_item = true;
+      continue;
+    }
+    if (ch == ')') {
+      ++c.AT;
+      if (depth == 0) break;
+      DESCRIPTOR& end = ADD(F, EDIT::END);
+      const std::uint16_t g = open[--depth];
+      end.AT = g;
+      F.LIST[g].AT = static_cast<std::uint16_t>(F.COUNT - 1);
+      if (F.COUNT - 1 == g + 1) BAD_FORMAT("empty group");
+      need_item = false;
+      continue;
+    }
+    if (ch == '/') {  // a record break needs no comma around it
+      ++c.AT;
+      ADD(F, EDIT::SLASH);
+      need_item = false;
+      continue;
+    }
+    if (!need_item) BAD_FORMAT("',' expected");
+    need_item = false;
+    if (ch == '\'') {
+      ++c.AT;
+      DESCRIPTOR& lit = ADD(F, EDIT::LIT);
+      lit.AT = F.TEXT_LEN;
+      for (;;) {
+        if (c.AT >= TEXT.size()) BAD_FORMAT("unterminated literal");
+        const char t = TEXT[c.AT++];
+        if (t == '\'') {
+          if (c.AT < TEXT.size() && TEXT[c.AT] == '\'') {
+            ++c.AT;
+          } else {
+            break;
+          }
+        }
+        if (F.TEXT_LEN >= FORMAT_MAX_TEXT) BAD_FORMAT("literals too long");
+        F.TEXT[F.TEXT_LEN++] = t;
+      }
+      lit.LEN = static_cast<std::uint16_t>(F.TEXT_LEN - lit.AT);
+      continue;
+    }
+    if (ch == 'T') {
+      ++c.AT;
+      if (c.PEEK() != 'R') BAD_FORMAT("only TRn is supported");
+      ++c.AT;
+      ADD(F, EDIT::TR).W = static_cast<std::uint16_t>(c.NUMBER());
+      continue;
+    }
+    int count = 1;
+    bool counted = false;
+    if (IS_DIGIT(ch)) {
+      count = c.NUMBER();
+      counted = true;
+    }
+    const char next = c.PEEK();
+    if (next == 'P') {
+      if (!counted || count > 1) BAD_FORMAT("only 0P and 1P are supported");
+      ++c.AT;
+      ADD(F, EDIT::SCALE).W = static_cast<std::uint16_t>(count);
+      const char after = c.PEEK();
+      if (after == 'E' || after == 'F' || after == 'I' || after == 'A' || IS_DIGIT(after)) {
+        int r = IS_DIGIT(after) ? c.NUMBER() : 1;
+        if (r == 0) BAD_FORMAT("repeat count 0");
+        DATA(F, c, r);
+      }
+      continue;
+    }
+    if (counted && count == 0) BAD_FORMAT("count 0");
+    if (next == 'X') {
+      ++c.AT;
+      ADD(F, EDIT::TR).W = static_cast<std::uint16_t>(count);
+      continue;
+    }
+    if (next == '(') {
+      ++c.AT;
+      if (depth >= FORMAT_MAX_DEPTH) BAD_FORMAT("groups nested too deep");
+      open[depth++] = F.COUNT;
+      ADD(F, EDIT::GROUP).REPEAT = static_cast<std::uint16_t>(count);
+      need_item = true;
+      continue;
+    }
+    DATA(F, c, count);
+  }
+  if (c.PEEK() != '\0') BAD_FORMAT("text after the final ')'");
+  return F;
+}
+
+// One formatted write statement on the output O: the FORMAT F walked with ITEMS.
+void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS);
+
+// The same statement on an open unit.
+void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::span<const ITEM> ITEMS);
+void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::initializer_list<ITEM> ITEMS);
