@@ -99,6 +99,18 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
   O.LEN.store(len + need, std::memory_order_relaxed);
 }
 
+void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
+  if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
+  if (O.FD < 0) {
+    O.MEMORY.append(BYTES);
+    return;
+  }
+  CUT_IF_PENDING(O);
+  OUTPUT_FLUSH(O);
+  HOLD_CONSOLE_EVENTS hold;
+  WRITE_DIRECT(O, BYTES);
+}
+
 void OUTPUT_FLUSH(OUTPUT& O) {
   if (O.FD < 0 || O.LEN.load(std::memory_order_relaxed) == 0) return;
   HOLD_CONSOLE_EVENTS hold;

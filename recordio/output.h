@@ -32,6 +32,10 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD);
 // Append BODY followed by CR LF as one complete record.
 void PUT_RECORD(OUTPUT& O, std::string_view BODY);
 
+// Hand the buffered records and then BYTES to the system at once: a prompt
+// that leaves the answer on its own line. Memory output appends BYTES.
+void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);
+
 // Hand every buffered record to the system. A refused write ends the run
 // with report 38 (the system's text first).
 void OUTPUT_FLUSH(OUTPUT& O);

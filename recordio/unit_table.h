@@ -1,0 +1,56 @@
+#pragma once
+// The unit table as the record layer's own sources see it: one slot per
+// connected unit, holding its file, its output buffer, its text-input buffer
+// and its position in an unformatted file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+#include "recordio/output.h"
+#include "recordio/units.h"
+
+struct UNIT_SLOT {
+  int NUMBER = 0;
+  bool USED = false;       // the slot belongs to NUMBER (connected or being opened)
+  bool CONNECTED = false;  // FD is open (or the unit is a memory unit)
+  std::string NAME;        // as reports show it
+  int FD = -1;
+  FORM F = FORM::FORMATTED;
+  bool HAS_ID = false;     // DEV and INO name the file (for the same-file check)
+  dev_t DEV = 0;
+  ino_t INO = 0;
+  OUTPUT OUT;
+
+  // Text input: bytes read ahead, [IN_START, IN_END) not yet taken.
+  std::vector<char> IN;
+  std::size_t IN_START = 0;
+  std::size_t IN_END = 0;
+  std::size_t IN_SCANNED = 0;  // bytes after IN_START known to hold no line feed
+  bool IN_EOF = false;
+
+  // Unformatted input: the offset of the next record and the record fetched last.
+  std::uint64_t POS = 0;
+  std::vector<unsigned char> REC;
+};
+
+// The slot of a connected unit; the console units connect on first use.
+// A unit that is not connected ends the run with REPORT ("Bad file descriptor").
+UNIT_SLOT& CONNECTED_UNIT(int UNIT, int REPORT);
+
+// The next text record of UNIT (a line without its line end), valid until the
+// next read on UNIT. End of input ends the run with report 24.
+std::string_view NEXT_TEXT_RECORD(int UNIT);
+
+// A failure report whose first line is FIRST_LINE instead of the system's text.
+[[noreturn]] void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE);
+
+// Exit paths (async-signal-safe, errors ignored): write out the console output,
+// then every unit's completed records.
+void DRAIN_CONSOLE_FOR_EXIT() noexcept;
+void DRAIN_ALL_FOR_EXIT() noexcept;
+
+// Write all of TEXT to descriptor FD, ignoring failures (standard error).
+void WRITE_IGNORING_ERRORS(int FD, std::string_view TEXT) noexcept;
