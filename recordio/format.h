@@ -5,7 +5,7 @@
 // at compile time into a fixed list of descriptors, so a malformed FORMAT does
 // not compile and a statement never parses anything while the program runs.
 //
-// Descriptors understood: Iw, Ew.d, Fw.d (w at most 17), A, Aw, TRn, nX, 0P/1P
+// Descriptors understood: Iw, Ew.d (1 <= d <= 16), Fw.d (w at most 17), A, Aw, TRn, nX, 0P/1P
 // (optionally followed directly by a data descriptor, as in 1PE12.4), quoted
 // literals ('' inside stands for one quote), '/', repeat counts on data
 // descriptors (8I6) and nested groups n( ... ).
@@ -33,6 +33,7 @@ struct DESCRIPTOR {
 inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;
 inline constexpr std::size_t FORMAT_MAX_TEXT = 640;
 inline constexpr std::size_t FORMAT_MAX_DEPTH = 8;
+inline constexpr int FIELD_MAX = 255;  // widest I, E, F or Aw field
 
 struct FORMAT {
   std::array<DESCRIPTOR, FORMAT_MAX_DESCRIPTORS> LIST{};
@@ -99,7 +100,8 @@ constexpr void DATA(FORMAT& F, CURSOR& c, int REPEAT) {
       if (c.PEEK() != '.') BAD_FORMAT("'.d' expected");
       ++c.AT;
       d.D = static_cast<std::uint16_t>(c.NUMBER());
-      if (letter == 'F' && d.W > 17) BAD_FORMAT("F wider than 17 columns");
+      if (letter == 'F' && (d.W > 17 || d.D >= d.W)) BAD_FORMAT("F needs d < w <= 17");
+      if (letter == 'E' && (d.D < 1 || d.D > 16)) BAD_FORMAT("E needs 1 <= d <= 16");
       break;
     case 'A':
       d.KIND = EDIT::A;
@@ -110,6 +112,7 @@ constexpr void DATA(FORMAT& F, CURSOR& c, int REPEAT) {
       BAD_FORMAT("unknown descriptor");
   }
   if (d.W == 0 && d.KIND != EDIT::A) BAD_FORMAT("width 0");
+  if (d.W > FIELD_MAX) BAD_FORMAT("field too wide");
   ADD(F, d.KIND) = d;
 }
 
@@ -224,3 +227,12 @@ void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS
 // The same statement on an open unit.
 void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::span<const ITEM> ITEMS);
 void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::initializer_list<ITEM> ITEMS);
+
+// Field editing, shared with list-directed statements. Each writes exactly W
+// columns at OUT; a value that does not fit gives W asterisks.
+void EDIT_I(char* OUT, int W, std::int32_t V);
+void EDIT_E(char* OUT, int W, int D, int SCALE, double V);  // SCALE 0 or 1
+void EDIT_F(char* OUT, int W, int D, double V);
+// NaN and the infinities as "NaN", "Infinity", "-Infinity", right-justified.
+// Returns false, writing nothing, for a finite V.
+bool EDIT_NONFINITE(char* OUT, int W, double V);

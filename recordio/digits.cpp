@@ -1,0 +1,276 @@
+#include "recordio/digits.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+// Method: a finite double is M * 2^E with M scaled to 55 bits. Its value times
+// 10^p is M times a 128-bit truncated mantissa of 10^p, shifted. The integer
+// part of that product is the digit string; the fraction decides the rounding.
+// The truncation of 10^p makes the computed fraction fall short of the true one
+// by less than M units of the product's lowest 64-bit word, so only a fraction
+// a hair below one half is in doubt; that case is settled exactly with integer
+// arithmetic on a fixed-size big number.
+
+namespace {
+
+using U128 = unsigned __int128;
+
+constexpr int M_TOP = 54;  // M is normalised to 2^54 <= M < 2^55
+
+// ---- fixed-size big numbers (unsigned, 32-bit limbs, least significant first)
+
+constexpr int BIG_LIMBS = 48;  // 1536 bits: the largest operand needs under 900
+
+struct BIG {
+  std::array<std::uint32_t, BIG_LIMBS> L{};
+  int N = 0;  // limbs in use
+};
+
+constexpr BIG BIG_FROM(U128 v) {
+  BIG b;
+  while (v != 0) {
+    b.L[b.N++] = static_cast<std::uint32_t>(v);
+    v >>= 32;
+  }
+  return b;
+}
+
+constexpr void BIG_MUL(BIG& b, std::uint32_t f) {
+  std::uint64_t carry = 0;
+  for (int i = 0; i < b.N; ++i) {
+    const std::uint64_t t = std::uint64_t{b.L[i]} * f + carry;
+    b.L[i] = static_cast<std::uint32_t>(t);
+    carry = t >> 32;
+  }
+  if (carry != 0) b.L[b.N++] = static_cast<std::uint32_t>(carry);
+}
+
+constexpr void BIG_DIV10(BIG& b) {
+  std::uint64_t rem = 0;
+  for (int i = b.N - 1; i >= 0; --i) {
+    const std::uint64_t t = (rem << 32) | b.L[i];
+    b.L[i] = static_cast<std::uint32_t>(t / 10);
+    rem = t % 10;
+  }
+  while (b.N > 0 && b.L[b.N - 1] == 0) --b.N;
+}
+
+constexpr void BIG_SHIFT_LEFT(BIG& b, int bits) {
+  if (b.N == 0) return;
+  const int limbs = bits / 32;
+  const int rest = bits % 32;
+  int n = b.N + limbs + 1;
+  for (int i = n - 1; i >= 0; --i) {
+    const int src = i - limbs;
+    std::uint64_t v = 0;
+    if (src >= 0 && src < b.N) v = std::uint64_t{b.L[src]} << rest;
+    if (rest != 0 && src - 1 >= 0 && src - 1 < b.N) v |= std::uint64_t{b.L[src - 1]} >> (32 - rest);
+    b.L[i] = static_cast<std::uint32_t>(v);
+  }
+  while (n > 0 && b.L[n - 1] == 0) --n;
+  b.N = n;
+}
+
+constexpr int BIG_BITS(const BIG& b) {
+  return b.N == 0 ? 0 : 32 * (b.N - 1) + std::bit_width(b.L[b.N - 1]);
+}
+
+constexpr int BIG_COMPARE(const BIG& a, const BIG& b) {
+  if (a.N != b.N) return a.N < b.N ? -1 : 1;
+  for (int i = a.N - 1; i >= 0; --i) {
+    if (a.L[i] != b.L[i]) return a.L[i] < b.L[i] ? -1 : 1;
+  }
+  return 0;
+}
+
+// Bits [from, from + 128) of b.
+constexpr U128 BIG_BITS_AT(const BIG& b, int from) {
+  U128 v = 0;
+  for (int k = 127; k >= 0; --k) {
+    const int bit = from + k;
+    v <<= 1;
+    if (bit >= 0 && bit / 32 < b.N) v |= (b.L[bit / 32] >> (bit % 32)) & 1U;
+  }
+  return v;
+}
+
+constexpr bool BIG_LOW_BITS_ZERO(const BIG& b, int count) {
+  for (int bit = 0; bit < count; ++bit) {
+    if (bit / 32 < b.N && ((b.L[bit / 32] >> (bit % 32)) & 1U) != 0) return false;
+  }
+  return true;
+}
+
+// ---- the table of powers of ten: 10^p = (HI * 2^64 + LO) * 2^Q, truncated
+
+constexpr int P_MIN = -309;  // largest finite double, exponent estimate raised once
+constexpr int P_MAX = 341;   // smallest subnormal to 17 digits, estimate one low
+
+struct POWER {
+  std::uint64_t HI = 0;
+  std::uint64_t LO = 0;
+  int Q = 0;
+  bool EXACT = false;
+};
+
+constexpr std::array<POWER, P_MAX - P_MIN + 1> MAKE_POWERS() {
+  std::array<POWER, P_MAX - P_MIN + 1> t{};
+  auto keep = [&](const BIG& x, int p, int scale) {
+    const int bits = BIG_BITS(x);
+    const U128 top = BIG_BITS_AT(x, bits - 128);
+    POWER& e = t[p - P_MIN];
+    e.HI = static_cast<std::uint64_t>(top >> 64);
+    e.LO = static_cast<std::uint64_t>(top);
+    e.Q = bits - 128 - scale;
+    e.EXACT = scale == 0 && (bits <= 128 || BIG_LOW_BITS_ZERO(x, bits - 128));
+  };
+  BIG x = BIG_FROM(1);
+  for (int p = 0; p <= P_MAX; ++p) {
+    keep(x, p, 0);
+    BIG_MUL(x, 10);
+  }
+  // floor(2^1400 / 10^j): dividing the floor again by 10 gives the next floor.
+  constexpr int SCALE = 1400;
+  BIG y = BIG_FROM(1);
+  BIG_SHIFT_LEFT(y, SCALE);
+  for (int j = 1; j <= -P_MIN; ++j) {
+    BIG_DIV10(y);
+    keep(y, -j, SCALE);
+  }
+  return t;
+}
+
+constexpr auto POWERS = MAKE_POWERS();
+
+constexpr std::array<std::uint64_t, 20> TENS = [] {
+  std::array<std::uint64_t, 20> t{};
+  std::uint64_t v = 1;
+  for (auto& e : t) {
+    e = v;
+    v *= 10;
+  }
+  return t;
+}();
+
+constexpr std::array<char, 200> PAIRS = [] {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[2 * i] = static_cast<char>('0' + i / 10);
+    t[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
+
+struct BINARY {
+  std::uint64_t M;  // 2^54 <= M < 2^55
+  int E;            // |V| = M * 2^E
+};
+
+BINARY SPLIT(double v) {
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const int field = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int e = -1074;
+  if (field != 0) {
+    m |= std::uint64_t{1} << 52;
+    e = field - 1075;
+  }
+  const int shift = M_TOP + 1 - std::bit_width(m);
+  return {m << shift, e - shift};
+}
+
+// floor(log10(2^x)) for |x| below 2600.
+int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+
+// Sign of 2 * M * 2^E * 10^p - (2 * I + 1), exactly.
+int COMPARE_WITH_HALF(std::uint64_t M, int E, int p, std::uint64_t I) {
+  BIG a = BIG_FROM(M);
+  BIG b = BIG_FROM(U128{I} * 2 + 1);
+  for (int j = 0; j < p; ++j) BIG_MUL(a, 5);
+  for (int j = 0; j < -p; ++j) BIG_MUL(b, 5);
+  const int shift = E + 1 + p;
+  if (shift >= 0) {
+    BIG_SHIFT_LEFT(a, shift);
+  } else {
+    BIG_SHIFT_LEFT(b, -shift);
+  }
+  return BIG_COMPARE(a, b);
+}
+
+// M * 2^E * 10^p rounded to an integer, halfway to even. The caller keeps the
+// scaled value within [2^-7, 2^60), so the shift below lies in (0, 128).
+std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
+  const POWER& pw = POWERS[p - P_MIN];
+  const U128 lo = U128{pw.LO} * M;
+  const U128 hi = U128{pw.HI} * M;
+  const U128 top = hi + (lo >> 64);  // the product is top * 2^64 + low
+  const auto low = static_cast<std::uint64_t>(lo);
+  const int r = -(E + pw.Q) - 64;
+  const auto integer = static_cast<std::uint64_t>(top >> r);
+  const U128 frac = top & ((U128{1} << r) - 1);
+  const U128 half = U128{1} << (r - 1);
+  bool up = false;
+  if (frac > half) {
+    up = true;
+  } else if (frac == half) {
+    // Exactly one half only when nothing was truncated; otherwise just above.
+    up = low != 0 || !pw.EXACT || (integer & 1) != 0;
+  } else if (frac == half - 1 && !pw.EXACT && low >= ~std::uint64_t{0} - M) {
+    const int c = COMPARE_WITH_HALF(M, E, p, integer);
+    up = c > 0 || (c == 0 && (integer & 1) != 0);
+  }
+  return integer + (up ? 1 : 0);
+}
+
+}  // namespace
+
+DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+  const BINARY b = SPLIT(V);
+  // 10^k <= |V| < 10^(k+2): k is the exponent of the leading digit or one less.
+  int k = FLOOR_LOG10_POW2(b.E + M_TOP);
+  std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
+  if (d >= TENS[N]) {
+    ++k;
+    d = SCALE_ROUND(b.M, b.E, N - 1 - k);
+  }
+  if (d == TENS[N]) {  // rounding carried into a new digit
+    d = TENS[N - 1];
+    ++k;
+  }
+  return {d, k};
+}
+
+bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
+  if (V == 0.0) {
+    U = 0;
+    return true;
+  }
+  const BINARY b = SPLIT(V);
+  const int k = FLOOR_LOG10_POW2(b.E + M_TOP);  // 10^k <= |V| < 10^(k+2)
+  if (k + D >= 16) return false;
+  if (k + D <= -3) {  // below 0.1 after scaling: rounds to 0
+    U = 0;
+    return true;
+  }
+  U = SCALE_ROUND(b.M, b.E, D);
+  return true;
+}
+
+void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
+  int i = N;
+  while (i >= 2) {
+    i -= 2;
+    std::memcpy(OUT + i, &PAIRS[2 * (U % 100)], 2);
+    U /= 100;
+  }
+  if (i == 1) OUT[0] = static_cast<char>('0' + U % 10);
+}
+
+int DIGIT_COUNT(std::uint64_t U) {
+  int n = 1;
+  while (n < 20 && U >= TENS[n]) ++n;
+  return n;
+}
+
+std::uint64_t POWER_OF_TEN(int N) { return TENS[N]; }
