@@ -428,44 +428,6 @@ TEST(NeutralStep, ExtremesTiesNegativesAndEmptyModel) {
   EXPECT_EQ(L.back(), "   -1");
 }
 
-TEST(NeutralStep, SetNumbersAdvancePerCall) {
-  OUTPUT& O = CONNECT_MEMORY_UNIT(8);
-  STEP_DATA S;
-  S.NUMNP = 1;
-  S.NUMEL = 1;
-  S.MAXN = 1;
-  S.IX = MAKE_IX(1, {{1, 0, 0, 0, 1}});
-  S.H = {1.0};
-  S.Q = {1.0};
-  S.VX = {1.0};
-  S.VY = {1.0};
-  std::int32_t NSETID = 0;
-  const std::array<double, 3> TIMES{60.0, 7200.0, 1.0E6};
-  for (double T : TIMES) WRITE_STEP(S, T, NSETID);
-  EXPECT_EQ(NSETID, 3);
-
-  const std::vector<std::string> L = RECORDS(O.MEMORY);
-  const std::size_t PER_CALL = 9 + 3 + 5 * (8 + 1) + 3 * (8 + 1);
-  ASSERT_EQ(L.size(), 3 * PER_CALL);
-  const std::array<std::string_view, 3> TITLES{" T=  6.0000E+01", " T=  7.2000E+03",
-                                               " T=  1.0000E+06"};
-  const std::array<std::string_view, 3> VALUES{"   60.00000    ", "   7200.000    ",
-                                               "   1000000.    "};
-  for (std::size_t k = 0; k < 3; ++k) {
-    const std::size_t at = k * PER_CALL;
-    const std::string N = std::string(11, ' ') + static_cast<char>('1' + k);
-    EXPECT_EQ(L[at + 1], "   450");
-    EXPECT_EQ(L[at + 2], N);
-    EXPECT_EQ(L[at + 3], TITLES[k]);
-    EXPECT_EQ(L[at + 5], VALUES[k]);
-    EXPECT_EQ(L[at + 10], "   451");
-    EXPECT_EQ(L[at + VECTOR_AT(0, 1, 1)], N + " ,10,1,");
-    EXPECT_EQ(L[at + VECTOR_AT(7, 1, 1)], N + " ,70012,1,");
-    // Element speed: sqrt(2) from the 4-byte components, rounded to 4 bytes.
-    EXPECT_EQ(L[at + VECTOR_AT(5, 1, 1) + 7], "           1 ,   1.414214    ");
-  }
-}
-
 // Whole runs: menu choice 4 with piped answers.
 TEST(NeutralRun, GroupBlockEndsTheFileWhenNoStepIsSelected) {
   e2e::SCRATCH S;
