@@ -3,8 +3,8 @@
 // The sample is a pumping test in a confined aquifer: one well at the origin
 // pumps at a constant rate from t = 0, and the drawdown follows the Theis
 // solution s = Q / (4 pi T) * W(u), u = r^2 S / (4 T t), W = E1. The mesh is a
-// rectangular grid of quadrilaterals; the cells on the two diagonals through
-// the well are split into two triangles, one stored with a 0 fourth corner and
+// rectangular grid of quadrilaterals; the cells on the grid's two diagonals
+// are split into two triangles, one stored with a 0 fourth corner and
 // one with its third corner repeated, and a few cells in the north-east corner
 // are inactive (attribute 0 or -1). Element velocities are seepage velocities
 // from the head gradient of each element's corners (Darcy, v = -K grad h / n).
@@ -112,7 +112,9 @@ MODEL BUILD_MESH(int nodes) {
     for (int i = 0; i < cx; ++i) {
       // Corners counter-clockwise from the south-west one.
       const std::int32_t n1 = j * m.NX + i + 1, n2 = n1 + 1, n3 = n2 + m.NX, n4 = n1 + m.NX;
-      std::int32_t attr = i == 0 ? 2 : 1;  // zone 2: the western strip
+      // Zone 2 is the western strip of cells; the north-east corner cell and
+      // its west and south neighbours are inactive (0, -1, 0).
+      std::int32_t attr = i == 0 ? 2 : 1;
       if (cx >= 3 && cy >= 3 && j == cy - 1 && i >= cx - 2) attr = i == cx - 1 ? 0 : -1;
       if (cx >= 3 && cy >= 3 && j == cy - 2 && i == cx - 1) attr = 0;
       if (i == j || i + j == cx - 1) {
