@@ -9,6 +9,13 @@
 // are inactive (attribute 0 or -1). Element velocities are seepage velocities
 // from the head gradient of each element's corners (Darcy, v = -K grad h / n).
 //
+// Node record: X, Y, NPAR1 = initial head, NPAR2 = storage coefficient,
+// NCODE = 1 on the fixed-head outer boundary. Element record: corners,
+// attribute, EPAR = conductivity. Per step: NFLAG = 1 inside the cone of
+// depression (drawdown of 1 mm or more), H = total head, Q = the withdrawal at
+// the well node (negative), 0 elsewhere; times grow geometrically from one
+// minute to one day.
+//
 // The output is the same on every run with the same options.
 //
 // Usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME]
