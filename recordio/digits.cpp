@@ -253,7 +253,9 @@ bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
     U = 0;
     return true;
   }
-  U = SCALE_ROUND(b.M, b.E, D);
+  const std::uint64_t u = SCALE_ROUND(b.M, b.E, D);
+  if (u >= TENS[16]) return false;
+  U = u;
   return true;
 }
 

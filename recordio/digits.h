@@ -18,8 +18,8 @@ struct DECIMAL {
 DECIMAL SIGNIFICANT_DIGITS(double V, int N);
 
 // |V| * 10^D rounded to an integer into U, for V finite and 0 <= D <= 17.
-// Returns false (U untouched) when |V| * 10^D reaches 10^16: more digits than
-// any fixed-point field of 17 columns can show.
+// Returns false (U untouched) when that integer would be 10^16 or more: more
+// digits than a fixed-point field of 17 columns can show besides its point.
 bool ROUND_FIXED(double V, int D, std::uint64_t& U);
 
 // The N lowest decimal digits of U, leading zeros included, into OUT[0..N).
