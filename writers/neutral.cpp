@@ -216,7 +216,7 @@ constexpr VECTOR V_SPEED{",70010,1,", "Velocity", "70011,70012,0,0,0,0,0,0,0,0,"
 constexpr VECTOR V_VX{",70011,1,", "X Velocity", "70011,0,0,0,0,0,0,0,0,0,", ",1,8,"};
 constexpr VECTOR V_VY{",70012,1,", "Y Velocity", "70013,0,0,0,0,0,0,0,0,0,", ",1,8,"};
 
-// Parts 1 to 7 of a vector: everything before its value lines.
+// The seven records of a vector ahead of its value lines.
 void VECTOR_HEAD(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E,
                  float ABSMAX) {
   const std::array ID{ITEM_I(NSETID), ITEM_T(V.ID)};
@@ -237,8 +237,9 @@ void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, const ITEM& VALUE) {
   LIST_STATEMENT(O, ITEMS);
 }
 
-void VECTOR_R4(OUTPUT& O, std::int32_t NSETID, const VECTOR& V,
-                              const EXTREMES& E, REALS VALUES, std::int32_t COUNT) {
+// A vector whose values are written as 4-byte reals, closed by its end line.
+void VECTOR_R4(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E, REALS VALUES,
+               std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
   for (std::int32_t i = 1; i <= COUNT; ++i) {
     VALUE_LINE(O, i, ITEM_R4(static_cast<float>(VALUES[static_cast<std::size_t>(i - 1)])));
@@ -246,8 +247,9 @@ void VECTOR_R4(OUTPUT& O, std::int32_t NSETID, const VECTOR& V,
   VALUE_LINE(O, -1, ITEM_R4(0.0F));
 }
 
-void VECTOR_R8(OUTPUT& O, std::int32_t NSETID, const VECTOR& V,
-                              const EXTREMES& E, REALS VALUES, std::int32_t COUNT) {
+// The same with the 8-byte values as they stand.
+void VECTOR_R8(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E, REALS VALUES,
+               std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
   for (std::int32_t i = 1; i <= COUNT; ++i) {
     VALUE_LINE(O, i, ITEM_R8(VALUES[static_cast<std::size_t>(i - 1)]));
