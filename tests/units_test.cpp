@@ -135,6 +135,26 @@ TEST(Opening, ReadOnlyFallbackThenAWriteIsReport47) {
   EXPECT_EQ(write.ERR, SEVERE(47, "write to READONLY file", 8, e2e::REPORTED_PATH(S, "locked.dat")));
   EXPECT_EQ(write.STATUS, 47);
   EXPECT_EQ(S.READ("locked.dat"), "line\n");
+
+  // A file that cannot be created reports why, not that it is missing.
+  std::filesystem::create_directory(S.DIR / "frozen");
+  const std::string frozen = (S.DIR / "frozen").string();
+  ASSERT_TRUE(SET_IMMUTABLE(frozen, true));
+  const e2e::RUN create = probe::RUN(S, "open 8 frozen/new.dat unknown f");
+  SET_IMMUTABLE(frozen, false);
+  EXPECT_EQ(create.ERR, SEVERE(9, "permission to access file denied", 8,
+                               e2e::REPORTED_PATH(S, "frozen/new.dat")));
+  EXPECT_EQ(create.STATUS, 9);
+}
+
+TEST(Opening, UnitsNeverOpenedAreRefused) {
+  e2e::SCRATCH S;
+  const e2e::RUN read = probe::RUN(S, "fetch 12");
+  EXPECT_EQ(read.ERR, "forrtl: Bad file descriptor\n" + SEVERE(39, "error during read", 12, ""));
+  EXPECT_EQ(read.STATUS, 39);
+  const e2e::RUN write = probe::RUN(S, "put 12 x");
+  EXPECT_EQ(write.ERR, "forrtl: Bad file descriptor\n" + SEVERE(38, "error during write", 12, ""));
+  EXPECT_EQ(write.STATUS, 38);
 }
 
 TEST(Opening, BlankNamesTakeArgumentsThenAsk) {
