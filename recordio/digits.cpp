@@ -104,8 +104,8 @@ constexpr bool BIG_LOW_BITS_ZERO(const BIG& b, int count) {
 
 // ---- the table of powers of ten: 10^p = (HI * 2^64 + LO) * 2^Q, truncated
 
-constexpr int P_MIN = -309;  // largest finite double, exponent estimate raised once
-constexpr int P_MAX = 341;   // smallest subnormal to 17 digits, estimate one low
+constexpr int P_MIN = -323;  // 10^-323: the power of ten among the smallest subnormals
+constexpr int P_MAX = 341;   // smallest subnormal scaled to 17 digits
 
 struct POWER {
   std::uint64_t HI = 0;
@@ -142,6 +142,37 @@ constexpr std::array<POWER, P_MAX - P_MIN + 1> MAKE_POWERS() {
 }
 
 constexpr auto POWERS = MAKE_POWERS();
+
+// floor(log10(2^x)) for |x| below 2600.
+constexpr int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+
+// With M normalised, |V| = M * 2^E lies in [2^(E+54), 2^(E+55)), which holds at
+// most one power of ten, 10^(k+1) with k = FLOOR_LOG10_POW2(E + 54). Its
+// threshold is the least M reaching it, so the exponent of the leading digit
+// is k plus (M >= threshold), found without any trial.
+constexpr int E_MIN = -1074 - M_TOP;  // smallest subnormal
+constexpr int E_MAX = 971 - 2;        // largest finite
+
+constexpr std::array<std::uint64_t, E_MAX - E_MIN + 1> MAKE_THRESHOLDS() {
+  std::array<std::uint64_t, E_MAX - E_MIN + 1> t{};
+  for (int e = E_MIN; e <= E_MAX; ++e) {
+    const int j = FLOOR_LOG10_POW2(e + M_TOP) + 1;
+    const POWER& pw = POWERS[j - P_MIN];
+    const U128 p = (U128{pw.HI} << 64) | pw.LO;
+    // ceil(10^j / 2^e) from p * 2^(Q - e); a truncated mantissa lies below 10^j.
+    const int shift = e - pw.Q;  // well above 64 in the range used
+    std::uint64_t m = ~std::uint64_t{0};
+    if (shift < 128 && (p >> shift) < (U128{1} << (M_TOP + 1))) {
+      m = static_cast<std::uint64_t>(p >> shift);
+      const U128 rest = p & ((U128{1} << shift) - 1);
+      if (rest != 0 || !pw.EXACT) ++m;
+    }
+    t[e - E_MIN] = m;
+  }
+  return t;
+}
+
+constexpr auto THRESHOLDS = MAKE_THRESHOLDS();
 
 constexpr std::array<std::uint64_t, 20> TENS = [] {
   std::array<std::uint64_t, 20> t{};
@@ -180,8 +211,10 @@ BINARY SPLIT(double v) {
   return {m << shift, e - shift};
 }
 
-// floor(log10(2^x)) for |x| below 2600.
-int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+// The exponent of the leading decimal digit: 10^k <= M * 2^E < 10^(k+1).
+int LEADING_EXPONENT(const BINARY& b) {
+  return FLOOR_LOG10_POW2(b.E + M_TOP) + (b.M >= THRESHOLDS[b.E - E_MIN] ? 1 : 0);
+}
 
 // Sign of 2 * M * 2^E * 10^p - (2 * I + 1), exactly.
 int COMPARE_WITH_HALF(std::uint64_t M, int E, int p, std::uint64_t I) {
@@ -227,13 +260,8 @@ std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
 
 DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
   const BINARY b = SPLIT(V);
-  // 10^k <= |V| < 10^(k+2): k is the exponent of the leading digit or one less.
-  int k = FLOOR_LOG10_POW2(b.E + M_TOP);
+  int k = LEADING_EXPONENT(b);
   std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
-  if (d >= TENS[N]) {
-    ++k;
-    d = SCALE_ROUND(b.M, b.E, N - 1 - k);
-  }
   if (d == TENS[N]) {  // rounding carried into a new digit
     d = TENS[N - 1];
     ++k;
@@ -247,9 +275,9 @@ bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
     return true;
   }
   const BINARY b = SPLIT(V);
-  const int k = FLOOR_LOG10_POW2(b.E + M_TOP);  // 10^k <= |V| < 10^(k+2)
+  const int k = LEADING_EXPONENT(b);  // 10^k <= |V| < 10^(k+1)
   if (k + D >= 16) return false;
-  if (k + D <= -3) {  // below 0.1 after scaling: rounds to 0
+  if (k + D <= -2) {  // below 0.1 after scaling: rounds to 0
     U = 0;
     return true;
   }
@@ -270,9 +298,9 @@ void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
 }
 
 int DIGIT_COUNT(std::uint64_t U) {
-  int n = 1;
-  while (n < 20 && U >= TENS[n]) ++n;
-  return n;
+  const std::uint64_t u = U | 1;  // 0 has one digit, like 1
+  const int t = (std::bit_width(u) * 1233) >> 12;  // about floor(log10(2^bits))
+  return t + 1 - (u < TENS[t] ? 1 : 0);
 }
 
 std::uint64_t POWER_OF_TEN(int N) { return TENS[N]; }

@@ -57,7 +57,7 @@ bool EDIT_NONFINITE(char* OUT, int W, double V) {
 }
 
 void EDIT_I(char* OUT, int W, std::int32_t V) {
-  std::array<char, 11> text{};
+  std::array<char, 11> text;
   const bool neg = V < 0;
   const std::uint64_t mag = neg ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{V}) : static_cast<std::uint64_t>(V);
   const int n = DIGIT_COUNT(mag);
@@ -69,7 +69,7 @@ void EDIT_I(char* OUT, int W, std::int32_t V) {
 
 void EDIT_E(char* OUT, int W, int D, int SCALE, double V) {
   if (EDIT_NONFINITE(OUT, W, V)) return;
-  std::array<char, 32> text{};  // D <= 16: at most 23 characters
+  std::array<char, 32> text;  // D <= 16: at most 23 characters
   char* at = text.data();
   if (V == 0.0) {
     // Zero has no sign and ignores the scale factor: "0.000000E+00", the
@@ -105,7 +105,7 @@ void EDIT_F(char* OUT, int W, int D, double V) {
     FILL(OUT, W, '*');
     return;
   }
-  std::array<char, 24> text{};
+  std::array<char, 24> text;
   char* at = text.data();
   // A value that rounds to zero shows no sign, whatever its own sign.
   if (u != 0 && std::signbit(V)) *at++ = '-';

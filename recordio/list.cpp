@@ -27,7 +27,7 @@ constexpr REAL_FORM FORM8{24, 15, 3};
 // exponent form without sign.
 void EDIT_REAL(char* out, const REAL_FORM& f, double v) {
   if (EDIT_NONFINITE(out, f.W, v)) return;
-  std::array<char, 32> text{};
+  std::array<char, 32> text;
   char* at = text.data();
   int len = 0;
   if (v == 0.0) {
@@ -44,11 +44,13 @@ void EDIT_REAL(char* out, const REAL_FORM& f, double v) {
       // Fixed: the D digits with the point after the first N = X + 1 of them,
       // in W - E - 2 columns, then E + 2 blanks.
       const int n = r.X + 1;
+      std::array<char, 20> digits;
+      PUT_DIGITS(digits.data(), r.D, f.D);
       if (n == 0) at[len++] = '0';
-      PUT_DIGITS(at + len, r.D / POWER_OF_TEN(f.D - n), n);
+      std::memcpy(at + len, digits.data(), static_cast<std::size_t>(n));
       len += n;
       at[len++] = '.';
-      PUT_DIGITS(at + len, r.D, f.D - n);
+      std::memcpy(at + len, digits.data() + n, static_cast<std::size_t>(f.D - n));
       len += f.D - n;
       const int fixed = f.W - f.E - 2;
       std::memset(out, ' ', static_cast<std::size_t>(fixed - len));
@@ -73,8 +75,9 @@ void EDIT_REAL(char* out, const REAL_FORM& f, double v) {
 enum class PREVIOUS : std::uint8_t { NONE, NUMBER, TEXT };
 
 struct LINE_STATE {
+  explicit LINE_STATE(OUTPUT& o) : O(o) {}
   OUTPUT& O;
-  std::array<char, LINE> BUF;
+  std::array<char, LINE> BUF;  // columns [0, LEN) are the record so far
   std::size_t LEN = 0;  // columns written; the remaining space is LINE - LEN
   bool MARK = true;     // start-of-record mark
   PREVIOUS PREV = PREVIOUS::NONE;
@@ -139,7 +142,7 @@ void TEXT_ITEM(LINE_STATE& s, std::string_view t) {
 }  // namespace
 
 void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
-  LINE_STATE s{O, {}};
+  LINE_STATE s(O);
   for (const ITEM& it : ITEMS) {
     if (it.K == KIND::TEXT) {
       TEXT_ITEM(s, it.T);
