@@ -426,6 +426,25 @@ TEST(NeutralStep, ExtremesTiesNegativesAndEmptyModel) {
   EXPECT_EQ(L[VECTOR_AT(4, 0, 0) + 7], "          -1 ,  0.000000000000000E+000");
   EXPECT_EQ(L[VECTOR_AT(7, 0, 0) + 7], "          -1 ,  0.0000000E+00");
   EXPECT_EQ(L.back(), "   -1");
+
+  // Element speed of (1.45, 4): sqrt(18.1025) = 4.25470328 lies below the
+  // midpoint 4.25470328331 of its two neighbouring 4-byte reals, so the
+  // extremes show 4.254703; the 4-byte x component 1.45000004768 gives
+  // 4.25470329615, above it, so the value line shows 4.254704.
+  OUTPUT& V = CONNECT_MEMORY_UNIT(8);
+  STEP_DATA W;
+  W.NUMNP = 1;
+  W.NUMEL = 1;
+  W.IX = MAKE_IX(1, {{1, 0, 0, 0, 1}});
+  W.H = {0.0};
+  W.Q = {0.0};
+  W.VX = {1.45};
+  W.VY = {4.0};
+  WRITE_STEP(W, 0.0, NSETID);
+  L = RECORDS(V.MEMORY);
+  const std::size_t V70010 = VECTOR_AT(5, 1, 1);
+  EXPECT_EQ(L[V70010 + 2], "   4.254703       4.254703       4.254703    ");
+  EXPECT_EQ(L[V70010 + 7], "           1 ,   4.254704    ");
 }
 
 // Whole runs: menu choice 4 with piped answers.
