@@ -2,9 +2,13 @@
 // The model store: everything read from the result file, the work arrays of
 // the writers and the neutral-file state. One instance lives for the whole run.
 //
-// Arrays are 0-based: entry i of the spec-style 1-based numbering is [i - 1].
-// IX is held column by column: corner j (1..4) or attribute (j = 5) of element
-// e is IX[(j - 1) * MAXN + (e - 1)].
+// Arrays are 0-based: node or element number i (numbered from 1) is entry
+// [i - 1]. IX is held column by column: corner j (1..4) or attribute (j = 5)
+// of element e is IX[(j - 1) * MAXN + (e - 1)].
+//
+// The arrays are sized once, when the model part is read: node arrays to
+// max(NUMNP, MIN_CAPACITY) entries, element arrays to MAXN = max(NUMEL,
+// MIN_CAPACITY) rows. Reading a step or writing one allocates nothing.
 #include <array>
 #include <cstdint>
 #include <vector>

@@ -190,7 +190,7 @@ TEST(DamagedInput, CountsAndLengthsThatLie) {
 TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
   e2e::SCRATCH s;
   e2e::RUN gen = e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "",
-                                  {"--nodes", "6", "--steps", "3", "--name", "result.bin"});
+                                  {"--nodes", "4", "--steps", "3", "--name", "result.bin"});
   ASSERT_EQ(gen.STATUS, 0) << gen.ERR;
   const std::string whole = s.READ("result.bin");
 

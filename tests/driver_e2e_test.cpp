@@ -253,6 +253,19 @@ TEST(DriverOutputFile, NamesAndCutting) {
   EXPECT_EQ(out.find('x'), std::string::npos);
   EXPECT_EQ(out.size(), 108U + 37 + 34 + 4 * 78 + 23 + 8 * 2);
   EXPECT_FALSE(s.EXISTS("output_named_longer_than_20.dat"));
+
+  // An empty name line: the first command-line argument names the file, or,
+  // with none, the name typed at the prompt for unit 8.
+  r = s.CONVERT(e2e::ANSWERS(2, "", 0), {"from_argument.dat"});
+  EXPECT_EQ(r.STATUS, 0);
+  EXPECT_TRUE(s.READ("from_argument.dat").starts_with("TITLE = "));
+  r = s.CONVERT("0\n0\n2\n\n  \ntyped.dat\n0\n");
+  EXPECT_EQ(r.STATUS, 0);
+  EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT +
+                              "File name missing or blank - please enter file name\r\n"
+                              "UNIT 8? UNIT 8? " +
+                              STEP_QUESTION + TERMINATION));
+  EXPECT_TRUE(s.READ("typed.dat").starts_with("TITLE = "));
 }
 
 // Corners that name no node: one warning, the run goes on and ends normally;
