@@ -2,7 +2,6 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
 
 // Method: a finite double is M * 2^E with M scaled to 55 bits. Its value times
 // 10^p is M times a 128-bit truncated mantissa of 10^p, shifted. The integer
@@ -184,15 +183,6 @@ constexpr std::array<std::uint64_t, 20> TENS = [] {
   return t;
 }();
 
-constexpr std::array<char, 200> PAIRS = [] {
-  std::array<char, 200> t{};
-  for (int i = 0; i < 100; ++i) {
-    t[2 * i] = static_cast<char>('0' + i / 10);
-    t[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return t;
-}();
-
 struct BINARY {
   std::uint64_t M;  // 2^54 <= M < 2^55
   int E;            // |V| = M * 2^E
@@ -285,16 +275,6 @@ bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
   if (u >= TENS[16]) return false;
   U = u;
   return true;
-}
-
-void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
-  int i = N;
-  while (i >= 2) {
-    i -= 2;
-    std::memcpy(OUT + i, &PAIRS[2 * (U % 100)], 2);
-    U /= 100;
-  }
-  if (i == 1) OUT[0] = static_cast<char>('0' + U % 10);
 }
 
 int DIGIT_COUNT(std::uint64_t U) {

@@ -22,8 +22,25 @@ DECIMAL SIGNIFICANT_DIGITS(double V, int N);
 // digits than a fixed-point field of 17 columns can show besides its point.
 bool ROUND_FIXED(double V, int D, std::uint64_t& U);
 
+// "00" to "99": the digits are written two at a time.
+inline constexpr char DIGIT_PAIRS[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // The N lowest decimal digits of U, leading zeros included, into OUT[0..N).
-void PUT_DIGITS(char* OUT, std::uint64_t U, int N);
+// Inline: it runs for every field of every record.
+inline void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
+  int i = N;
+  while (i >= 2) {
+    i -= 2;
+    const char* pair = DIGIT_PAIRS + 2 * (U % 100);
+    OUT[i] = pair[0];
+    OUT[i + 1] = pair[1];
+    U /= 100;
+  }
+  if (i == 1) OUT[0] = static_cast<char>('0' + U % 10);
+}
 
 // Number of decimal digits of U (1 for 0).
 int DIGIT_COUNT(std::uint64_t U);

@@ -25,7 +25,7 @@ void RIGHT(char* out, int w, const char* text, int len) {
 }
 
 // The 4-column exponent part: "E+05" up to 99, "+100" from 100 on.
-char* PUT_EXPONENT(char* at, int x) {
+void PUT_EXPONENT(char* at, int x) {
   const char sign = x < 0 ? '-' : '+';
   const int mag = x < 0 ? -x : x;
   if (mag <= 99) {
@@ -36,7 +36,6 @@ char* PUT_EXPONENT(char* at, int x) {
     *at++ = sign;
     PUT_DIGITS(at, static_cast<std::uint64_t>(mag), 3);
   }
-  return at + (mag <= 99 ? 2 : 3);
 }
 
 }  // namespace
@@ -57,45 +56,59 @@ bool EDIT_NONFINITE(char* OUT, int W, double V) {
 }
 
 void EDIT_I(char* OUT, int W, std::int32_t V) {
-  std::array<char, 11> text;
   const bool neg = V < 0;
   const std::uint64_t mag = neg ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{V}) : static_cast<std::uint64_t>(V);
   const int n = DIGIT_COUNT(mag);
-  int len = 0;
-  if (neg) text[len++] = '-';
-  PUT_DIGITS(text.data() + len, mag, n);
-  RIGHT(OUT, W, text.data(), len + n);
+  const int len = n + (neg ? 1 : 0);
+  if (len > W) {
+    FILL(OUT, W, '*');
+    return;
+  }
+  FILL(OUT, W - len, ' ');
+  if (neg) OUT[W - len] = '-';
+  PUT_DIGITS(OUT + (W - n), mag, n);
 }
 
+// The field is built in place, right-justified: its length is known from the
+// sign, D and the layout before any digit is made.
 void EDIT_E(char* OUT, int W, int D, int SCALE, double V) {
   if (EDIT_NONFINITE(OUT, W, V)) return;
-  std::array<char, 32> text;  // D <= 16: at most 23 characters
-  char* at = text.data();
-  if (V == 0.0) {
-    // Zero has no sign and ignores the scale factor: "0.000000E+00", the
-    // leading "0" only where there is room for it.
-    if (W >= D + 6) *at++ = '0';
-    *at++ = '.';
-    FILL(at, D, '0');
-    at = PUT_EXPONENT(at + D, 0);
+  // Zero has no sign and ignores the scale factor.
+  const bool zero = V == 0.0;
+  const bool neg = !zero && std::signbit(V);
+  const bool scaled = SCALE == 1 && !zero;
+  // Sign, the digit before the point (1P only), point, D digits, exponent.
+  const int need = (neg ? 1 : 0) + (scaled ? 1 : 0) + D + 5;
+  if (W < need) {
+    FILL(OUT, W, '*');
+    return;
+  }
+  const bool lead_zero = !scaled && W > need;  // the "0" only where there is room
+  const int len = need + (lead_zero ? 1 : 0);
+  FILL(OUT, W - len, ' ');
+  char* at = OUT + (W - len);
+  if (neg) *at++ = '-';
+  int x = 0;
+  if (scaled) {
+    const DECIMAL r = SIGNIFICANT_DIGITS(V, D + 1);
+    PUT_DIGITS(at + 1, r.D, D + 1);
+    at[0] = at[1];
+    at[1] = '.';
+    at += D + 2;
+    x = r.X;
   } else {
-    const bool neg = std::signbit(V);
-    if (neg) *at++ = '-';
-    if (SCALE == 1) {
-      const DECIMAL r = SIGNIFICANT_DIGITS(V, D + 1);
-      PUT_DIGITS(at + 1, r.D, D + 1);
-      at[0] = at[1];
-      at[1] = '.';
-      at = PUT_EXPONENT(at + D + 2, r.X);
+    if (lead_zero) *at++ = '0';
+    *at++ = '.';
+    if (zero) {
+      FILL(at, D, '0');
     } else {
       const DECIMAL r = SIGNIFICANT_DIGITS(V, D);
-      if (W >= D + 6 + (neg ? 1 : 0)) *at++ = '0';
-      *at++ = '.';
       PUT_DIGITS(at, r.D, D);
-      at = PUT_EXPONENT(at + D, r.X + 1);
+      x = r.X + 1;
     }
+    at += D;
   }
-  RIGHT(OUT, W, text.data(), static_cast<int>(at - text.data()));
+  PUT_EXPONENT(at, x);
 }
 
 void EDIT_F(char* OUT, int W, int D, double V) {
@@ -141,7 +154,7 @@ struct RECORD {
 // the number of columns that fit (W unless the record is at its capacity).
 std::size_t OPEN_FIELD(RECORD& r, std::size_t w) {
   if (r.P >= RECORD_MAX) return 0;
-  std::memset(r.BUF.data() + r.H, ' ', r.P - r.H);
+  if (r.P > r.H) std::memset(r.BUF.data() + r.H, ' ', r.P - r.H);
   return std::min(w, RECORD_MAX - r.P);
 }
 
@@ -152,7 +165,11 @@ void CLOSE_FIELD(RECORD& r, std::size_t w) {
 
 void PLACE_TEXT(RECORD& r, std::string_view t) {
   const std::size_t fit = OPEN_FIELD(r, t.size());
-  if (fit > 0) std::memcpy(r.BUF.data() + r.P, t.data(), fit);
+  if (fit == 1) {
+    r.BUF[r.P] = t[0];  // the separators: no library call for one byte
+  } else if (fit > 1) {
+    std::memcpy(r.BUF.data() + r.P, t.data(), fit);
+  }
   CLOSE_FIELD(r, t.size());
 }
 

@@ -24,52 +24,63 @@ constexpr REAL_FORM FORM8{24, 15, 3};
 
 // A real in W columns: fixed form for values that round to [0.1, 10^D),
 // otherwise exponent form with one digit before the point; zero always in
-// exponent form without sign.
+// exponent form without sign. The field is built in a blank local buffer,
+// digits from the right, and copied out whole.
 void EDIT_REAL(char* out, const REAL_FORM& f, double v) {
   if (EDIT_NONFINITE(out, f.W, v)) return;
-  std::array<char, 32> text;
-  char* at = text.data();
-  int len = 0;
+  std::array<char, 32> field;
+  std::memset(field.data(), ' ', field.size());
   if (v == 0.0) {
+    char* at = field.data() + (f.W - (f.D + 4 + f.E));
     std::memcpy(at, "0.", 2);
     std::memset(at + 2, '0', static_cast<std::size_t>(f.D));
     at[f.D + 2] = 'E';
     at[f.D + 3] = '+';
     std::memset(at + f.D + 4, '0', static_cast<std::size_t>(f.E));
-    len = f.D + 4 + f.E;
-  } else {
-    if (std::signbit(v)) at[len++] = '-';
-    const DECIMAL r = SIGNIFICANT_DIGITS(v, f.D);
-    if (r.X >= -1 && r.X < f.D) {
-      // Fixed: the D digits with the point after the first N = X + 1 of them,
-      // in W - E - 2 columns, then E + 2 blanks.
-      const int n = r.X + 1;
-      std::array<char, 20> digits;
-      PUT_DIGITS(digits.data(), r.D, f.D);
-      if (n == 0) at[len++] = '0';
-      std::memcpy(at + len, digits.data(), static_cast<std::size_t>(n));
-      len += n;
-      at[len++] = '.';
-      std::memcpy(at + len, digits.data() + n, static_cast<std::size_t>(f.D - n));
-      len += f.D - n;
-      const int fixed = f.W - f.E - 2;
-      std::memset(out, ' ', static_cast<std::size_t>(fixed - len));
-      std::memcpy(out + (fixed - len), text.data(), static_cast<std::size_t>(len));
-      std::memset(out + fixed, ' ', static_cast<std::size_t>(f.E + 2));
-      return;
-    }
-    const DECIMAL s = SIGNIFICANT_DIGITS(v, f.D + 1);
-    PUT_DIGITS(at + len + 1, s.D, f.D + 1);
-    at[len] = at[len + 1];
-    at[len + 1] = '.';
-    len += f.D + 2;
-    at[len++] = 'E';
-    at[len++] = s.X < 0 ? '-' : '+';
-    PUT_DIGITS(at + len, static_cast<std::uint64_t>(s.X < 0 ? -s.X : s.X), f.E);
-    len += f.E;
+    std::memcpy(out, field.data(), static_cast<std::size_t>(f.W));
+    return;
   }
-  std::memset(out, ' ', static_cast<std::size_t>(f.W - len));
-  std::memcpy(out + (f.W - len), text.data(), static_cast<std::size_t>(len));
+  const bool neg = std::signbit(v);
+  const DECIMAL r = SIGNIFICANT_DIGITS(v, f.D);
+  char* end = nullptr;  // one behind the last character of the number
+  std::uint64_t u = 0;
+  int digits = 0;
+  int point = 0;  // digits behind the point
+  if (r.X >= -1 && r.X < f.D) {
+    // Fixed: the D digits with N = X + 1 of them before the point, ending
+    // E + 2 columns before the end of the field.
+    end = field.data() + (f.W - f.E - 2);
+    u = r.D;
+    digits = f.D;
+    point = f.D - (r.X + 1);
+  } else {
+    // Exponent: D + 1 digits, one before the point, then E and E digits.
+    const DECIMAL s = SIGNIFICANT_DIGITS(v, f.D + 1);
+    char* e = field.data() + f.W;
+    std::uint64_t x = static_cast<std::uint64_t>(s.X < 0 ? -s.X : s.X);
+    for (int k = 0; k < f.E; ++k) {
+      *--e = static_cast<char>('0' + x % 10);
+      x /= 10;
+    }
+    *--e = s.X < 0 ? '-' : '+';
+    *--e = 'E';
+    end = e;
+    u = s.D;
+    digits = f.D + 1;
+    point = f.D;
+  }
+  char* at = end;
+  for (int k = 0; k < digits; ++k) {
+    if (k == point) *--at = '.';
+    *--at = static_cast<char>('0' + u % 10);
+    u /= 10;
+  }
+  if (point == digits) {  // below 1: "0." in front of the digits
+    *--at = '.';
+    *--at = '0';
+  }
+  if (neg) *--at = '-';
+  std::memcpy(out, field.data(), static_cast<std::size_t>(f.W));
 }
 
 enum class PREVIOUS : std::uint8_t { NONE, NUMBER, TEXT };

@@ -17,7 +17,7 @@ namespace {
 
 // "d.ddddde+xx" as the C library writes it, built from our digits.
 std::string AS_E(DECIMAL r, int n) {
-  char digits[20];
+  char digits[20] = {};
   PUT_DIGITS(digits, r.D, n);
   std::string s(1, digits[0]);
   if (n > 1) s += '.' + std::string(digits + 1, static_cast<std::size_t>(n - 1));
