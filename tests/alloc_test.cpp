@@ -18,6 +18,10 @@ namespace {
 std::atomic<long> NEW_CALLS{0};
 }
 
+// The replacement pair is malloc and free; the compiler, seeing free reached
+// from a delete-expression, would take it for a mismatch.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t n) {
   NEW_CALLS.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
