@@ -57,7 +57,7 @@ bool EDIT_NONFINITE(char* OUT, int W, double V) {
 
 void EDIT_I(char* OUT, int W, std::int32_t V) {
   const bool neg = V < 0;
-  const std::uint64_t mag = neg ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{V}) : static_cast<std::uint64_t>(V);
+  const auto mag = static_cast<std::uint64_t>(neg ? -std::int64_t{V} : std::int64_t{V});
   const int n = DIGIT_COUNT(mag);
   const int len = n + (neg ? 1 : 0);
   if (len > W) {

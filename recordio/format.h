@@ -5,10 +5,11 @@
 // at compile time into a fixed list of descriptors, so a malformed FORMAT does
 // not compile and a statement never parses anything while the program runs.
 //
-// Descriptors understood: Iw, Ew.d (1 <= d <= 16), Fw.d (w at most 17), A, Aw, TRn, nX, 0P/1P
-// (optionally followed directly by a data descriptor, as in 1PE12.4), quoted
-// literals ('' inside stands for one quote), '/', repeat counts on data
-// descriptors (8I6) and nested groups n( ... ).
+// Descriptors understood: Iw, Ew.d (1 <= d <= 16), Fw.d (d < w <= 17), A, Aw,
+// TRn, nX, 0P/1P (optionally followed directly by a data descriptor, as in
+// 1PE12.4; the scale factor shapes E fields only), quoted literals ('' inside
+// stands for one quote), '/', repeat counts on data descriptors (8I6) and
+// nested groups n( ... ). Widths are at most 255 columns.
 #include <array>
 #include <cstdint>
 #include <initializer_list>
