@@ -47,7 +47,7 @@ TEST(NoAllocation, FormattedAndListStatements) {
   const ITEM step[] = {ITEM_I(3), ITEM_I(1), ITEM_R8(3600.0)};
   const ITEM value[] = {ITEM_I(20000), ITEM_T(","), ITEM_R4(123.456F)};
   const ITEM wide[] = {ITEM_T(" LA,TIME "), ITEM_I(5), ITEM_R8(3600.0), ITEM_R8(1.0e-300), ITEM_R8(0.1),
-                       ITEM_T(std::string_view("a text long enough to move to a record of its own ......"))};
+                       ITEM_T("a text long enough to move to a record of its own ......")};
   const long before = NEW_CALLS.load();
   // Enough records to fill the output buffer a few times over.
   for (int i = 0; i < 20000; ++i) {

@@ -10,19 +10,19 @@
 
 namespace {
 
-// Expected records are written with "·" for each blank that matters.
+// Expected records are written with "·" for each blank that matters; R() adds
+// the record ending.
 std::string B(std::string_view s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s.compare(i, 2, "\xC2\xB7") == 0) {
-      out += ' ';
-      ++i;
-    } else {
-      out += s[i];
-    }
+    const bool dot = s.compare(i, 2, "\xC2\xB7") == 0;
+    out += dot ? ' ' : s[i];
+    i += dot ? 1 : 0;
   }
   return out;
 }
+
+std::string R(std::string_view s) { return B(s) + "\r\n"; }
 
 std::string RUN(std::span<const ITEM> items) {
   OUTPUT o;
@@ -31,11 +31,7 @@ std::string RUN(std::span<const ITEM> items) {
   return o.MEMORY;
 }
 
-std::string RUN(std::initializer_list<ITEM> items) {
-  return RUN(std::span<const ITEM>(items.begin(), items.size()));
-}
-
-std::string R(std::string_view body) { return B(body) + "\r\n"; }
+std::string RUN(std::initializer_list<ITEM> items) { return RUN(std::span<const ITEM>(items.begin(), items.size())); }
 
 }  // namespace
 
