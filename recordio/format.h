@@ -128,6 +128,7 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
   std::array<std::uint16_t, FORMAT_MAX_DEPTH> open{};  // indices of the groups entered
   std::size_t depth = 0;
   bool need_item = true;  // after '(' or ','
+  bool comma = false;      // just after ','
   for (;;) {
     const char ch = c.PEEK();
     if (ch == '\0') BAD_FORMAT("missing ')'");
@@ -135,8 +136,11 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
       if (need_item) BAD_FORMAT("empty item");
       ++c.AT;
       need_item = true;
+      comma = true;
       continue;
     }
+    if (ch == ')' && comma) BAD_FORMAT("item missing before ')'");
+    comma = false;
     if (ch == ')') {
       ++c.AT;
       if (depth == 0) break;

@@ -164,6 +164,14 @@ TEST(FormattedStatement, LiteralsBreaksAndReversion) {
   EXPECT_EQ(RUN(GROUP0, {}), R("ELEM-GROUP·0·"));
   static constexpr FORMAT I5 = PARSE_FORMAT("(I5)");
   EXPECT_EQ(RUN(I5, {}), "\r\n");
+  // Nine 46-column banner lines in one FORMAT.
+#define L46 "'----+----1----+----2----+----3----+----4-----'"
+  static constexpr FORMAT BANNER =
+      PARSE_FORMAT("(" L46 ",/," L46 ",/," L46 ",/," L46 ",/," L46 ",/," L46 ",/," L46 ",/," L46 ",/," L46 ")");
+#undef L46
+  std::string nine;
+  for (int k = 0; k < 9; ++k) nine += "----+----1----+----2----+----3----+----4-----\r\n";
+  EXPECT_EQ(RUN(BANNER, {}), nine);
   static constexpr FORMAT QUOTE = PARSE_FORMAT("('*it''s')");
   EXPECT_EQ(RUN(QUOTE, {}), "*it's\r\n");
   // Literals behind the last item are written up to the next data descriptor;
