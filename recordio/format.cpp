@@ -41,16 +41,13 @@ void PUT_EXPONENT(char* at, int x) {
 }  // namespace
 
 bool EDIT_NONFINITE(char* OUT, int W, double V) {
+  if (std::isfinite(V)) return false;
   if (std::isnan(V)) {
     RIGHT(OUT, W, "NaN", 3);
-  } else if (std::isinf(V)) {
-    if (V < 0) {
-      RIGHT(OUT, W, "-Infinity", 9);
-    } else {
-      RIGHT(OUT, W, "Infinity", 8);
-    }
+  } else if (V < 0) {
+    RIGHT(OUT, W, "-Infinity", 9);
   } else {
-    return false;
+    RIGHT(OUT, W, "Infinity", 8);
   }
   return true;
 }
@@ -250,6 +247,7 @@ void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS
     }
     const DESCRIPTOR& d = F.LIST[at];
     if (IS_DATA(d.KIND)) {
+      if (d.SET_SCALE >= 0) scale = d.SET_SCALE;
       for (int k = 0; k < d.REPEAT; ++k) {
         if (next == ITEMS.size()) {
           END_RECORD(O, r);

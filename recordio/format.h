@@ -29,6 +29,7 @@ struct DESCRIPTOR {
   std::uint16_t AT = 0;      // LIT: first character in TEXT; GROUP: index of its END;
                              // END: index of its GROUP
   std::uint16_t LEN = 0;     // LIT: number of characters
+  std::int8_t SET_SCALE = -1;  // data: scale factor written just before it (1PE12.4), else -1
 };
 
 inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;
@@ -197,12 +198,15 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
     if (next == 'P') {
       if (!counted || count > 1) BAD_FORMAT("only 0P and 1P are supported");
       ++c.AT;
-      ADD(F, EDIT::SCALE).W = static_cast<std::uint16_t>(count);
       const char after = c.PEEK();
       if (after == 'E' || after == 'F' || after == 'I' || after == 'A' || IS_DIGIT(after)) {
+        // Folded into the data descriptor it precedes: one step less per field.
         int r = IS_DIGIT(after) ? c.NUMBER() : 1;
         if (r == 0) BAD_FORMAT("repeat count 0");
         DATA(F, c, r);
+        F.LIST[F.COUNT - 1].SET_SCALE = static_cast<std::int8_t>(count);
+      } else {
+        ADD(F, EDIT::SCALE).W = static_cast<std::uint16_t>(count);
       }
       continue;
     }
