@@ -29,7 +29,8 @@ struct DESCRIPTOR {
   std::uint16_t AT = 0;      // LIT: first character in TEXT; GROUP: index of its END;
                              // END: index of its GROUP
   std::uint16_t LEN = 0;     // LIT: number of characters
-  std::int8_t SET_SCALE = -1;  // data: scale factor written just before it (1PE12.4), else -1
+  std::int8_t SET_SCALE = -1;  // data: the scale factor written just before it
+                               // (the 1P of 1PE12.4), -1 for none
 };
 
 inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;
@@ -52,7 +53,9 @@ namespace format_parse {
 
 constexpr bool IS_DIGIT(char c) { return c >= '0' && c <= '9'; }
 
-constexpr char UPPER(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char UPPER(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 struct CURSOR {
   std::string_view S;
