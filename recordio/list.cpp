@@ -143,7 +143,11 @@ void TEXT_ITEM(LINE_STATE& s, std::string_view t) {
       s.MARK = false;
     }
     const std::size_t part = std::min(t.size() - done, s.ROOM());
-    std::memcpy(s.BUF.data() + s.LEN, t.data() + done, part);
+    if (part == 1) {
+      s.BUF[s.LEN] = t[done];  // the "," of the neutral file: no library call
+    } else {
+      std::memcpy(s.BUF.data() + s.LEN, t.data() + done, part);
+    }
     s.LEN += part;
     done += part;
   }
