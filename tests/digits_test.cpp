@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -62,7 +64,8 @@ TEST(Digits, AgreeWithCorrectlyRoundedReferenceOnMillionsOfValues) {
     const double v = std::ldexp(static_cast<double>(gen() % 2000000 + 1), -static_cast<int>(gen() % 24 + 1));
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.40e", v);
-    const std::string mant = std::string(1, buf[0]) + std::string(buf + 2, 40);
+    std::string mant(1, buf[0]);
+    mant.append(buf + 2, 40);
     const int n = static_cast<int>(mant.find_last_not_of('0'));
     if (n >= 1 && n <= 17) c.CHECK(v, n);
     const std::uint64_t m = (gen() % 900000000000000ULL + 1) * 10 + 5;  // integers ending in 5
@@ -80,6 +83,31 @@ TEST(Digits, AgreeWithCorrectlyRoundedReferenceOnMillionsOfValues) {
     for (int n = 1; n <= 17; ++n) c.CHECK(top, n);
   }
   EXPECT_EQ(c.BAD, 0);
+}
+
+// Rounding |v| * 10^d to an integer is rounding v to k + 1 + d significant
+// digits, k the exponent of its leading digit: the reference gives both.
+TEST(Digits, FixedPointAgreesWithSignificantRounding) {
+  std::mt19937_64 gen(7);
+  std::uniform_real_distribution<double> decades(-3.0, 15.0);
+  int bad = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const double v = std::pow(10.0, decades(gen)) * ((gen() & 1) != 0 ? -1 : 1);
+    const int d = static_cast<int>(gen() % 5);
+    char exact[64];
+    std::snprintf(exact, sizeof exact, "%.40e", std::fabs(v));
+    const int n = std::atoi(std::strchr(exact, 'e') + 1) + 1 + d;
+    if (n < 1 || n > 16) continue;
+    char ref[48];
+    std::snprintf(ref, sizeof ref, "%.*e", n - 1, std::fabs(v));
+    std::string digits(1, ref[0]);
+    if (n > 1) digits.append(ref + 2, static_cast<std::size_t>(n - 1));
+    if (std::atoi(std::strchr(ref, 'e') + 1) > std::atoi(std::strchr(exact, 'e') + 1)) digits += '0';  // carry
+    std::uint64_t u = 0;
+    const bool fits = ROUND_FIXED(v, d, u);
+    if ((!fits || std::to_string(u) != digits) && ++bad <= 5) ADD_FAILURE() << v << " d=" << d << ": " << u;
+  }
+  EXPECT_EQ(bad, 0);
 }
 
 TEST(Digits, FixedPointRoundingAndDigitCounts) {
