@@ -153,36 +153,42 @@ void EDIT_F(char* OUT, int W, int D, double V) {
 namespace {
 
 // Longer than any record the program's FORMATs build; columns beyond it (only
-// a bare A with an enormous text could reach them) are dropped.
+// a bare A with an enormous text, or TR far out, could reach them) are dropped.
 constexpr std::size_t RECORD_MAX = 4096;
 
 struct RECORD {
-  std::array<char, RECORD_MAX> BUF;  // columns [0, H) are the record so far
-  std::size_t P = 0;                 // write position
-  std::size_t H = 0;                 // high-water mark
+  // Columns [0, H) are the record so far. A field is built in place even
+  // where it crosses RECORD_MAX: its columns beyond land in the spare tail,
+  // which is never written out.
+  std::array<char, RECORD_MAX + FIELD_MAX> BUF;
+  std::size_t P = 0;  // write position
+  std::size_t H = 0;  // high-water mark, at most RECORD_MAX
 };
 
-// Room for W columns at P, with the columns skipped by TRn blanked. Returns
-// the number of columns that fit (W unless the record is at its capacity).
-std::size_t OPEN_FIELD(RECORD& r, std::size_t w) {
-  if (r.P >= RECORD_MAX) return 0;
-  if (r.P > r.H) std::memset(r.BUF.data() + r.H, ' ', r.P - r.H);
-  return std::min(w, RECORD_MAX - r.P);
+// Where the next field goes, with the columns skipped by TRn up to it blanked.
+char* OPEN_FIELD(RECORD& r) {
+  const std::size_t p = std::min(r.P, RECORD_MAX);
+  if (p > r.H) std::memset(r.BUF.data() + r.H, ' ', p - r.H);
+  return r.BUF.data() + p;
 }
 
 void CLOSE_FIELD(RECORD& r, std::size_t w) {
   r.P += w;
-  r.H = std::min(std::max(r.H, r.P), RECORD_MAX);
+  if (r.P > r.H) r.H = std::min(r.P, RECORD_MAX);
 }
 
-void PLACE_TEXT(RECORD& r, std::string_view t) {
-  const std::size_t fit = OPEN_FIELD(r, t.size());
-  if (fit == 1) {
-    r.BUF[r.P] = t[0];  // the separators: no library call for one byte
-  } else if (fit > 1) {
-    std::memcpy(r.BUF.data() + r.P, t.data(), fit);
+// PAD blanks, then text of any length: only the columns below RECORD_MAX are kept.
+void PLACE_TEXT(RECORD& r, std::string_view t, std::size_t pad = 0) {
+  char* out = OPEN_FIELD(r);
+  const std::size_t room = r.P < RECORD_MAX ? RECORD_MAX - r.P : 0;
+  const std::size_t w = pad + t.size();
+  if (w == 1 && pad == 0) {
+    *out = t[0];  // the separators: no library call for one byte
+  } else if (room > 0) {
+    std::memset(out, ' ', std::min(pad, room));
+    if (room > pad) std::memcpy(out + pad, t.data(), std::min(t.size(), room - pad));
   }
-  CLOSE_FIELD(r, t.size());
+  CLOSE_FIELD(r, w);
 }
 
 void END_RECORD(OUTPUT& o, RECORD& r) {
@@ -191,105 +197,101 @@ void END_RECORD(OUTPUT& o, RECORD& r) {
   r.H = 0;
 }
 
+bool IS_REAL(const ITEM& it) { return it.K == KIND::REAL4 || it.K == KIND::REAL8; }
+
 double REAL_OF(const ITEM& it) {
   return it.K == KIND::REAL4 ? static_cast<double>(it.R4) : it.R8;
 }
 
-bool IS_REAL(const ITEM& it) { return it.K == KIND::REAL4 || it.K == KIND::REAL8; }
-
-// Edit one item under a data descriptor. An item of a kind the descriptor does
-// not edit fills the field with asterisks.
+// Edit one item under a data step. An item of a kind the step does not edit
+// fills the field with asterisks.
 void EDIT_ITEM(RECORD& r, const DESCRIPTOR& d, int scale, const ITEM& it) {
-  if (d.KIND == EDIT::A && it.K == KIND::TEXT) {
-    // A: the text as it stands; Aw: its first w characters, or right-justified.
-    const std::size_t w = d.W == 0 ? it.T.size() : d.W;
-    const std::size_t fit = OPEN_FIELD(r, w);
-    const std::size_t pad = w > it.T.size() ? w - it.T.size() : 0;
-    if (fit > 0) {
-      char* out = r.BUF.data() + r.P;
-      std::memset(out, ' ', std::min(pad, fit));
-      if (fit > pad) std::memcpy(out + pad, it.T.data(), fit - pad);
-    }
-    CLOSE_FIELD(r, w);
-    return;
+  const int w = d.W;
+  switch (d.KIND) {
+    case EDIT::E:
+      if (IS_REAL(it)) {
+        EDIT_E(OPEN_FIELD(r), w, d.D, scale, REAL_OF(it));
+        CLOSE_FIELD(r, static_cast<std::size_t>(w));
+        return;
+      }
+      break;
+    case EDIT::I:
+      if (it.K == KIND::INT) {
+        EDIT_I(OPEN_FIELD(r), w, it.I);
+        CLOSE_FIELD(r, static_cast<std::size_t>(w));
+        return;
+      }
+      break;
+    case EDIT::F:
+      if (IS_REAL(it)) {
+        EDIT_F(OPEN_FIELD(r), w, d.D, REAL_OF(it));
+        CLOSE_FIELD(r, static_cast<std::size_t>(w));
+        return;
+      }
+      break;
+    default:  // A
+      if (it.K == KIND::TEXT) {
+        // A: the text as it stands; Aw: its first w characters, or right-justified.
+        const std::string_view t = it.T();
+        if (w == 0) {
+          PLACE_TEXT(r, t);
+        } else if (t.size() >= static_cast<std::size_t>(w)) {
+          PLACE_TEXT(r, t.substr(0, static_cast<std::size_t>(w)));
+        } else {
+          PLACE_TEXT(r, t, static_cast<std::size_t>(w) - t.size());
+        }
+        return;
+      }
+      break;
   }
-  const int w = d.KIND == EDIT::A && d.W == 0 ? 1 : d.W;
-  std::array<char, FIELD_MAX> field;
-  const std::size_t fit = OPEN_FIELD(r, static_cast<std::size_t>(w));
-  char* out = fit == static_cast<std::size_t>(w) ? r.BUF.data() + r.P : field.data();
-  if (d.KIND == EDIT::I && it.K == KIND::INT) {
-    EDIT_I(out, w, it.I);
-  } else if (d.KIND == EDIT::E && IS_REAL(it)) {
-    EDIT_E(out, w, d.D, scale, REAL_OF(it));
-  } else if (d.KIND == EDIT::F && IS_REAL(it)) {
-    EDIT_F(out, w, d.D, REAL_OF(it));
-  } else {
-    FILL(out, w, '*');
-  }
-  if (out == field.data() && fit > 0) std::memcpy(r.BUF.data() + r.P, field.data(), fit);
-  CLOSE_FIELD(r, static_cast<std::size_t>(w));
+  const int cols = w == 0 ? 1 : w;  // a bare A of a number: one asterisk
+  FILL(OPEN_FIELD(r), cols, '*');
+  CLOSE_FIELD(r, static_cast<std::size_t>(cols));
 }
 
-// Data descriptors come first in EDIT; testing them first keeps the walk to
+// Data steps come first in EDIT; testing them first keeps the walk to
 // well-predicted branches.
 constexpr bool IS_DATA(EDIT k) { return k <= EDIT::A; }
-
-struct OPEN_GROUP {
-  std::uint16_t AT;    // index of the GROUP descriptor
-  std::uint16_t LEFT;  // passes still to run, this one included
-};
 
 }  // namespace
 
 void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS) {
   RECORD r;
-  std::array<OPEN_GROUP, FORMAT_MAX_DEPTH> open;
-  std::size_t depth = 0;
-  std::size_t next = 0;        // next item to transfer
-  std::size_t at = 0;          // place in the FORMAT
-  std::size_t reversion = 0;   // start of the rightmost top-level group entered
-  std::size_t used_in_pass = 0;  // items transferred since the FORMAT was (re)started
+  const ITEM* next = ITEMS.data();  // next item to transfer
+  const ITEM* const last = next + ITEMS.size();
+  std::size_t at = 0;               // place in the FORMAT
+  bool used_in_pass = false;        // items transferred since the FORMAT was (re)started
   int scale = 0;
   for (;;) {
     if (at == F.COUNT) {  // the final parenthesis
       // A pass that transferred nothing would loop for ever: the items it
       // cannot take are left unwritten.
-      if (next == ITEMS.size() || used_in_pass == 0) break;
+      if (next == last || !used_in_pass) break;
       END_RECORD(O, r);
-      at = reversion;
-      used_in_pass = 0;
+      at = F.REVERSION;
+      used_in_pass = false;
       continue;
     }
-    const DESCRIPTOR& d = F.LIST[at];
+    const DESCRIPTOR& d = F.LIST[at++];
     if (IS_DATA(d.KIND)) {
       if (d.SET_SCALE >= 0) scale = d.SET_SCALE;
       for (int k = 0; k < d.REPEAT; ++k) {
-        if (next == ITEMS.size()) {
+        if (next == last) {
           END_RECORD(O, r);
           return;
         }
-        EDIT_ITEM(r, d, scale, ITEMS[next++]);
-        ++used_in_pass;
+        EDIT_ITEM(r, d, scale, *next++);
       }
+      used_in_pass = true;
     } else if (d.KIND == EDIT::LIT) {
       PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));
-    } else if (d.KIND == EDIT::SCALE) {
-      scale = d.W;
-    } else if (d.KIND == EDIT::END) {
-      if (--open[depth - 1].LEFT > 0) {
-        at = open[depth - 1].AT;  // the next pass starts behind the GROUP
-      } else {
-        --depth;
-      }
-    } else if (d.KIND == EDIT::GROUP) {
-      if (depth == 0) reversion = at;
-      open[depth++] = {static_cast<std::uint16_t>(at), d.REPEAT};
     } else if (d.KIND == EDIT::TR) {
       r.P += d.W;
+    } else if (d.KIND == EDIT::SCALE) {
+      scale = d.W;
     } else {  // '/'
       END_RECORD(O, r);
     }
-    ++at;
   }
   END_RECORD(O, r);
 }

@@ -2,8 +2,9 @@
 // Formatted write statements.
 //
 // A FORMAT is written as text, e.g. "(I5,2(',',I5),6(',',1PE12.4))", and parsed
-// at compile time into a fixed list of descriptors, so a malformed FORMAT does
-// not compile and a statement never parses anything while the program runs.
+// at compile time into a flat list of steps, its groups written out pass by
+// pass, so a malformed FORMAT does not compile and a statement neither parses
+// nor keeps track of groups while the program runs.
 //
 // Descriptors understood: Iw, Ew.d (1 <= d <= 16), Fw.d (d < w <= 17), A, Aw,
 // TRn, nX, 0P/1P (optionally followed directly by a data descriptor, as in
@@ -19,28 +20,32 @@
 #include "recordio/items.h"
 #include "recordio/output.h"
 
+// GROUP and END appear only while a FORMAT is parsed.
 enum class EDIT : std::uint8_t { I, E, F, A, TR, LIT, SLASH, SCALE, GROUP, END };
 
 struct DESCRIPTOR {
   EDIT KIND = EDIT::END;
-  std::uint16_t REPEAT = 1;  // data descriptors and groups
-  std::uint16_t W = 0;       // columns (0 for a bare A); TR: columns skipped; SCALE: factor
-  std::uint16_t D = 0;       // digits after the point (E, F)
-  std::uint16_t AT = 0;      // LIT: first character in TEXT; GROUP: index of its END;
-                             // END: index of its GROUP
-  std::uint16_t LEN = 0;     // LIT: number of characters
   std::int8_t SET_SCALE = -1;  // data: the scale factor written just before it
                                // (the 1P of 1PE12.4), -1 for none
+  std::uint16_t REPEAT = 1;  // data descriptors (items edited alike) and groups
+  std::uint16_t W = 0;       // columns (0 for a bare A); TR: columns skipped; SCALE: factor
+  std::uint16_t D = 0;       // digits after the point (E, F)
+  std::uint16_t AT = 0;      // LIT: first character in TEXT; GROUP: index of its END
+  std::uint16_t LEN = 0;     // LIT: number of characters
 };
 
-inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;
+inline constexpr std::size_t FORMAT_MAX_DESCRIPTORS = 64;   // as written
+inline constexpr std::size_t FORMAT_MAX_STEPS = 128;        // groups written out
 inline constexpr std::size_t FORMAT_MAX_TEXT = 640;
 inline constexpr std::size_t FORMAT_MAX_DEPTH = 8;
 inline constexpr int FIELD_MAX = 255;  // widest I, E, F or Aw field
 
 struct FORMAT {
-  std::array<DESCRIPTOR, FORMAT_MAX_DESCRIPTORS> LIST{};
-  std::uint16_t COUNT = 0;  // descriptors in LIST; index COUNT is the final parenthesis
+  std::array<DESCRIPTOR, FORMAT_MAX_STEPS> LIST{};
+  std::uint16_t COUNT = 0;      // steps in LIST; index COUNT is the final parenthesis
+  std::uint16_t REVERSION = 0;  // where the steps start again when items remain at
+                                // the final parenthesis: the first step of the last
+                                // outermost group, 0 when there is none
   std::array<char, FORMAT_MAX_TEXT> TEXT{};  // the characters of all literals
   std::uint16_t TEXT_LEN = 0;
 };
@@ -50,6 +55,14 @@ namespace format_parse {
 // Not usable at compile time: reaching it while a FORMAT is parsed makes that
 // FORMAT a compile error, and the error points at the call naming the fault.
 [[noreturn]] inline void BAD_FORMAT(const char* why) { throw why; }
+
+// The descriptors as written, groups marked by GROUP ... END.
+struct WRITTEN {
+  std::array<DESCRIPTOR, FORMAT_MAX_DESCRIPTORS> LIST{};
+  std::uint16_t COUNT = 0;
+  std::array<char, FORMAT_MAX_TEXT> TEXT{};
+  std::uint16_t TEXT_LEN = 0;
+};
 
 constexpr bool IS_DIGIT(char c) { return c >= '0' && c <= '9'; }
 
@@ -80,7 +93,7 @@ struct CURSOR {
   }
 };
 
-constexpr DESCRIPTOR& ADD(FORMAT& F, EDIT KIND) {
+constexpr DESCRIPTOR& ADD(WRITTEN& F, EDIT KIND) {
   if (F.COUNT >= FORMAT_MAX_DESCRIPTORS) BAD_FORMAT("too many descriptors");
   DESCRIPTOR& d = F.LIST[F.COUNT++];
   d.KIND = KIND;
@@ -88,7 +101,7 @@ constexpr DESCRIPTOR& ADD(FORMAT& F, EDIT KIND) {
 }
 
 // A data descriptor letter at the cursor, with REPEAT already read.
-constexpr void DATA(FORMAT& F, CURSOR& c, int REPEAT) {
+constexpr void DATA(WRITTEN& F, CURSOR& c, int REPEAT) {
   const char letter = c.PEEK();
   ++c.AT;
   DESCRIPTOR d;
@@ -121,11 +134,28 @@ constexpr void DATA(FORMAT& F, CURSOR& c, int REPEAT) {
   ADD(F, d.KIND) = d;
 }
 
+// Descriptors [FROM, TO) of W appended to F as steps, each group written out
+// once per pass. OUTER: these are outermost; the walk reverts to the last
+// group among them.
+constexpr void EXPAND(const WRITTEN& W, std::size_t FROM, std::size_t TO, bool OUTER, FORMAT& F) {
+  for (std::size_t i = FROM; i < TO; ++i) {
+    const DESCRIPTOR& d = W.LIST[i];
+    if (d.KIND == EDIT::GROUP) {
+      if (OUTER) F.REVERSION = F.COUNT;
+      for (int pass = 0; pass < d.REPEAT; ++pass) EXPAND(W, i + 1, d.AT, false, F);
+      i = d.AT;  // its END
+      continue;
+    }
+    if (F.COUNT >= FORMAT_MAX_STEPS) BAD_FORMAT("too many steps once the groups are written out");
+    F.LIST[F.COUNT++] = d;
+  }
+}
+
 }  // namespace format_parse
 
 consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
   using namespace format_parse;
-  FORMAT F;
+  WRITTEN F;
   CURSOR c{TEXT};
   if (c.PEEK() != '(') BAD_FORMAT("FORMAT must begin with '('");
   ++c.AT;
@@ -230,7 +260,11 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
     DATA(F, c, count);
   }
   if (c.PEEK() != '\0') BAD_FORMAT("text after the final ')'");
-  return F;
+  FORMAT steps;
+  EXPAND(F, 0, F.COUNT, true, steps);
+  steps.TEXT = F.TEXT;
+  steps.TEXT_LEN = F.TEXT_LEN;
+  return steps;
 }
 
 // One formatted write statement on the output O: the FORMAT F walked with ITEMS.

@@ -160,7 +160,7 @@ void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
   LINE_STATE s(O);
   for (const ITEM& it : ITEMS) {
     if (it.K == KIND::TEXT) {
-      TEXT_ITEM(s, it.T);
+      TEXT_ITEM(s, it.T());
     } else {
       NUMBER_ITEM(s, it);
     }
