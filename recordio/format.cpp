@@ -183,7 +183,7 @@ void PLACE_TEXT(RECORD& r, std::string_view t, std::size_t pad = 0) {
   const std::size_t room = r.P < RECORD_MAX ? RECORD_MAX - r.P : 0;
   const std::size_t w = pad + t.size();
   if (w == 1 && pad == 0) {
-    *out = t[0];  // the separators: no library call for one byte
+    *out = t[0];  // one byte: no library call
   } else if (room > 0) {
     std::memset(out, ' ', std::min(pad, room));
     if (room > pad) std::memcpy(out + pad, t.data(), std::min(t.size(), room - pad));
@@ -284,7 +284,12 @@ void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS
       }
       used_in_pass = true;
     } else if (d.KIND == EDIT::LIT) {
-      PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));
+      if (d.LEN == 1 && r.P == r.H && r.P < RECORD_MAX) {
+        r.BUF[r.P] = F.TEXT[d.AT];  // the separators: one byte, nothing skipped before it
+        r.H = ++r.P;
+      } else {
+        PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));
+      }
     } else if (d.KIND == EDIT::TR) {
       r.P += d.W;
     } else if (d.KIND == EDIT::SCALE) {

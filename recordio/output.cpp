@@ -64,7 +64,7 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD) {
   O.LEN.store(0);
   O.MEMORY.clear();
   if (FD >= 0 && !O.BUF) {
-    O.BUF = std::make_unique<char[]>(OUTPUT_BUFFER_BYTES);
+    O.BUF = std::make_unique_for_overwrite<char[]>(OUTPUT_BUFFER_BYTES);  // only filled bytes are read
     O.CAP = OUTPUT_BUFFER_BYTES;
   }
 }

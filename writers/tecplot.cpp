@@ -39,7 +39,8 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
   for (std::size_t K = 0; K < 20; ++K) HEAD[1 + K] = ITEM_T(std::string_view(TITLE.data() + 4 * K, 4));
   HEAD[21] = ITEM_I(NUMNP);
   HEAD[22] = ITEM_I(NE);
-  WRITE_FORMATTED(UNIT, F_HEADER, HEAD);
+  OUTPUT& O = OUTPUT_OF(UNIT);
+  FORMATTED_STATEMENT(O, F_HEADER, HEAD);
 
   for (std::int32_t I = 0; I < NUMNP; ++I) {
     NCNT[I] = 0;
@@ -71,14 +72,14 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
 
   for (std::int32_t I = 0; I < NUMNP; ++I) {
     const double V = std::sqrt(VXN[I] * VXN[I] + VYN[I] * VYN[I]);
-    WRITE_FORMATTED(UNIT, F_POINT,
-                    {ITEM_R8(X[I]), ITEM_R8(Y[I]), ITEM_R8(H[I]), ITEM_R8(VXN[I]), ITEM_R8(VYN[I]),
-                     ITEM_R8(V)});
+    const std::array POINT{ITEM_R8(X[I]),   ITEM_R8(Y[I]),   ITEM_R8(H[I]),
+                           ITEM_R8(VXN[I]), ITEM_R8(VYN[I]), ITEM_R8(V)};
+    FORMATTED_STATEMENT(O, F_POINT, POINT);
   }
 
   for (std::int32_t E = 0; E < NUMEL; ++E) {
     if (AT(E, 4) <= 0) continue;
-    WRITE_FORMATTED(UNIT, F_CORNERS,
-                    {ITEM_I(AT(E, 0)), ITEM_I(AT(E, 1)), ITEM_I(AT(E, 2)), ITEM_I(AT(E, 3))});
+    const std::array CORNERS{ITEM_I(AT(E, 0)), ITEM_I(AT(E, 1)), ITEM_I(AT(E, 2)), ITEM_I(AT(E, 3))};
+    FORMATTED_STATEMENT(O, F_CORNERS, CORNERS);
   }
 }
