@@ -23,9 +23,9 @@ const std::string OPENING =
     "*--------------------------------------------*\r\n"
     "*                               Yes/0  No/1  *\r\n"
     "**********************************************\r\n" + PROMPT;
-// " ", the node total's 10 bytes, NUMNP 4 in 12 columns, the element total's 12
-// bytes (two blanks first), NUMEL 1 in 12 columns; then the data-OK question.
-const std::string COUNTS_AND_QUESTION =
+// " ", the node total's 10 bytes, NUMNP 4 in 12 columns, the element total's 12 bytes
+// (two blanks first), NUMEL 1 in 12 columns; then the data-OK question.
+const std::string CONFIRMATION =
     " \x90\xDF\x93\x5F\x91\x8D\x90\x94\x81\x40           4"
     "   \x97\x76\x91\x66\x91\x8D\x90\x94\x81\x40           1\r\n"
     " \r\n                \x83\x66\x81\x7C\x83\x5E\x81\x7C\x82\x6E\x82\x6A\x81\x48\x81\x40"
@@ -34,23 +34,18 @@ const std::string MENU =
     "   Select data-Transfer type\r\n          KOVA-ReStart ------- 1\r\n"
     "          TECPLOT DATA ------- 2\r\n          ATLAS   DATA ------- 3\r\n"
     "          FEMAP   DATA ------- 4\r\n" + PROMPT;
-const std::string STEP_QUESTION_AND_END =
+const std::string CLOSING =  // the time-step question, then the normal end
     "  Input your interest\tNo. OF TIME STEP\r\n"
     "    If input (<0) No., All time step avairable \r\n"
     "    If input (0) No., Final time step avairable \r\n" + PROMPT +
-    "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";  // and the end
+    "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
 const std::string NAME_PROMPT = "   INPUT Output File Name\r\n";
 
-// A scratch directory whose WORK.LST names result.bin, which holds RESULT.
-void SETUP(const e2e::SCRATCH& s, const std::string& result) {
-  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
-  s.WRITE("result.bin", result);
-}
 // One square element (attribute 1) on four nodes, and a step of it.
 std::string SQUARE_MODEL(const std::string& title) {
   return e2e::MODEL_PART(title, {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, {{{1, 2, 3, 4, 1}, 0.0}});
 }
-std::string SQUARE_STEP(int istep, double time) { return e2e::STEP(istep, time, {{}, {}, {}, {}}, {{}}); }
+std::string SQUARE_STEP(int n, double time) { return e2e::STEP(n, time, {{}, {}, {}, {}}, {{}}); }
 // The time fields of the TECPLOT blocks in an output, in file order.
 TIMES BLOCK_TIMES(const std::string& out, TIMES times = {}) {
   for (std::size_t at = out.find("TIME="); at != std::string::npos; at = out.find("TIME=", at + 1))
@@ -60,28 +55,29 @@ TIMES BLOCK_TIMES(const std::string& out, TIMES times = {}) {
 
 }  // namespace
 
-// Every text of a TECPLOT and an ATLAS run in order, the title on two console lines
-// (76 + 4 characters), on a file with no time step: the question, then at once the
-// end. The answer after the banner changes nothing. A non-zero data-OK answer
-// stops at once: "1111", status 87 (its low byte), no menu, no output file.
+// Every text of a TECPLOT and an ATLAS run on a file with no time step (the question,
+// then at once the end), the title on two console lines (76 + 4 characters); the
+// banner answer changes nothing. A non-zero data-OK answer stops at once: "1111",
+// status 87 (its low byte), no menu, no output file.
 TEST(DriverDialogue, EveryTextInOrder) {
   const std::string title =
       "P01.P02.P03.P04.P05.P06.P07.P08.P09.P10.P11.P12.P13.P14.P15.P16.P17.P18.P19.P20.";
   const std::string head =
-      OPENING + ' ' + title.substr(0, 76) + "\r\n " + title.substr(76) + "\r\n" + COUNTS_AND_QUESTION;
+      OPENING + ' ' + title.substr(0, 76) + "\r\n " + title.substr(76) + "\r\n" + CONFIRMATION;
   e2e::SCRATCH s;
-  SETUP(s, SQUARE_MODEL(title));
+  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
+  s.WRITE("result.bin", SQUARE_MODEL(title));
   for (const char* banner : {"0", "1", "99"}) {
     e2e::RUN r = s.CONVERT(banner + e2e::ANSWERS(2, "out.dat", 0).substr(1));
     EXPECT_EQ(r.STATUS, 0);
     EXPECT_EQ(r.ERR, "");
-    EXPECT_EQ(r.OUT, head + MENU + NAME_PROMPT + STEP_QUESTION_AND_END) << banner;
+    EXPECT_EQ(r.OUT, head + MENU + NAME_PROMPT + CLOSING) << banner;
     EXPECT_EQ(s.READ("out.dat"), "");
   }
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(3, "", -1));
   EXPECT_EQ(r.STATUS, 0);
   EXPECT_EQ(r.OUT, head + MENU + "   \r\n          Mesh Data          -> atlas.msh\r\n"
-                                 "   Velocity and Head    Data -> atlas.pst\r\n   \r\n" + STEP_QUESTION_AND_END);
+                                 "   Velocity and Head    Data -> atlas.pst\r\n   \r\n" + CLOSING);
   EXPECT_TRUE(s.EXISTS("atlas.msh") && s.EXISTS("atlas.pst"));
   r = s.CONVERT("0\n1\n2\nstopped.dat\n0\n");
   EXPECT_EQ(r.STATUS, 87);
@@ -90,88 +86,78 @@ TEST(DriverDialogue, EveryTextInOrder) {
   EXPECT_FALSE(s.EXISTS("stopped.dat"));
 }
 
-// Which steps reach the writer: by number (every step of that number), the
-// final step (and any step numbered 0; a null answer is 0), every step, none.
-TEST(DriverSelection, StepNumberFinalStepEveryStepAndNone) {
+// Which steps reach the writer: by number (every step of that number), the final
+// step (and any step numbered 0; a null answer is 0), every step, none. Only the
+// first 20 characters of the work-list line and of the typed name count, blanks
+// around them do not; a longer old output is cut to the new one. Menu values
+// outside 1..4 (a null answer is 0) open the named file, create it empty or
+// leave it as it was, and write nothing.
+TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
   e2e::SCRATCH s;
-  SETUP(s, SQUARE_MODEL("SEL") + SQUARE_STEP(1, 100.0) + SQUARE_STEP(2, 200.0) +
-               SQUARE_STEP(2, 250.0) + SQUARE_STEP(0, 300.0) + SQUARE_STEP(3, 400.0));
-  const TIMES all = {"  1.0000E+02", "  2.0000E+02", "  2.5000E+02", "  3.0000E+02", "  4.0000E+02"};
+  s.WRITE("WORK.LST", "one\ntwo\nthree\n  results_of_run_01XYZ.bin\nfive\n");
+  s.WRITE("results_of_run_01X", SQUARE_MODEL("SEL") + SQUARE_STEP(1, 1) + SQUARE_STEP(2, 2) +
+                                     SQUARE_STEP(2, 3) + SQUARE_STEP(0, 4) + SQUARE_STEP(3, 5));
+  s.WRITE("output_named_longer_", std::string(5000, 'x'));
+  e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "output_named_longer_than_20.dat", 3));
+  EXPECT_EQ(r.STATUS, 0);
+  const std::string out = s.READ("output_named_longer_");
+  EXPECT_TRUE(out.starts_with("TITLE = \"TIME=  5.0000E+00 SEL ")) << out.substr(0, 40);
+  EXPECT_EQ(out.size(), 110U + 39 + 36 + 4 * 80 + 25);  // 3 header, 4 point, 1 element line
+  EXPECT_FALSE(s.EXISTS("output_named_longer_than_20.dat"));
+
+  const TIMES all{"  1.0000E+00", "  2.0000E+00", "  3.0000E+00", "  4.0000E+00", "  5.0000E+00"};
   const struct { const char* NSEL; TIMES EXPECTED; } cases[] = {
       {"2", {all[1], all[2]}}, {"3", {all[4]}}, {"0", {all[3], all[4]}}, {",", {all[3], all[4]}},
       {"-1", all}, {"7", all},  // no step numbered 7: the former output is left as it was
   };
   for (const auto& c : cases) {
-    e2e::RUN r = s.CONVERT(std::string("0\n0\n2\nout.dat\n") + c.NSEL + "\n");
+    r = s.CONVERT(std::string("0\n0\n2\nout.dat\n") + c.NSEL + "\n");
     EXPECT_EQ(r.STATUS, 0) << c.NSEL;
-    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + STEP_QUESTION_AND_END)) << c.NSEL;
+    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << c.NSEL;
     EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), c.EXPECTED) << c.NSEL;
   }
-}
 
-// Only the first 20 characters of the work-list line and of the typed name
-// count, blanks around them do not; a longer old output is cut to the new one.
-// Menu values outside 1..4 (a null answer is 0) open the named file, create it
-// empty or leave it as it was, and write nothing.
-TEST(DriverOutputFile, NamesCuttingAndTypesOutsideTheMenu) {
-  e2e::SCRATCH s;
-  s.WRITE("WORK.LST", "one\ntwo\nthree\n  results_of_run_01XYZ.bin\nfive\n");
-  s.WRITE("results_of_run_01X", SQUARE_MODEL("N") + SQUARE_STEP(1, 1.0));
-  s.WRITE("output_named_longer_", std::string(5000, 'x'));
-  e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "output_named_longer_than_20.dat", 0));
-  EXPECT_EQ(r.STATUS, 0);
-  EXPECT_EQ(r.ERR, "");
-  const std::string out = s.READ("output_named_longer_");
-  EXPECT_TRUE(out.starts_with("TITLE = \"TIME=  1.0000E+00 N ")) << out.substr(0, 40);
-  EXPECT_EQ(out.find('x'), std::string::npos);
-  EXPECT_EQ(out.size(), 110U + 39 + 36 + 4 * 80 + 25);  // 3 header, 4 point, 1 element line
-  EXPECT_FALSE(s.EXISTS("output_named_longer_than_20.dat"));
-
-  s.WRITE("keep.dat", "former contents\r\nline two");
-  for (const std::string& answers : {e2e::ANSWERS(0, "keep.dat", -1), e2e::ANSWERS(5, "keep.dat", -1),
-                                     std::string("/\n,\n,\nkeep.dat\n,\n"), e2e::ANSWERS(-3, "new.dat", -1)}) {
+  for (const std::string& answers : {e2e::ANSWERS(0, "out.dat", -1), e2e::ANSWERS(5, "out.dat", -1),
+                                     std::string("/\n,\n,\nout.dat\n,\n"),  // every answer null
+                                     e2e::ANSWERS(-3, "x.dat", 1)}) {
     r = s.CONVERT(answers);
     EXPECT_EQ(r.STATUS, 0) << answers;
-    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + STEP_QUESTION_AND_END)) << answers;
+    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << answers;
   }
-  EXPECT_EQ(s.READ("keep.dat"), "former contents\r\nline two");
-  EXPECT_TRUE(s.EXISTS("new.dat"));
-  EXPECT_EQ(s.READ("new.dat"), "");
+  EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), all);
+  EXPECT_TRUE(s.EXISTS("x.dat") && s.READ("x.dat").empty());
 }
 
 // Corners that name no node: one warning, the run ends normally; they take no
-// share in the averages and are written as stored.
-TEST(DriverModel, StrayCornersWarnOnce) {
+// share in the averages and are written as stored. More than 20000 nodes and
+// elements: the store grows to the counts, the element table is addressed with
+// its real column length.
+TEST(DriverModel, StrayCornersAndAboveTwentyThousand) {
   e2e::SCRATCH s;
-  SETUP(s, e2e::MODEL_PART("W", {{0, 0}, {1, 0}},
-                           {{{1, 2, 9, -2, 1}, 0.0}, {{2, 0, 0, 0, 1}, 0.0}, {{3, 1, 1, 1, 1}, 0.0}}) +
-               e2e::STEP(1, 0.0, {{}, {}}, {{4.0, 0.0}, {2.0, 0.0}, {8.0, 0.0}}));
+  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
+  const std::vector<e2e::ELEMENT> stray{{{1, 2, 9, -2, 1}}, {{2, 0, 0, 0, 1}}, {{3, 1, 1, 1, 1}}};
+  s.WRITE("result.bin", e2e::MODEL_PART("W", {{0, 0}, {1, 0}}, stray) +
+                            e2e::STEP(1, 0.0, {{}, {}}, {{4.0, 0.0}, {2.0, 0.0}, {8.0, 0.0}}));
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
   EXPECT_EQ(r.STATUS, 0);
   EXPECT_EQ(r.ERR, "kovaconv: warning: 3 corner numbers outside 0..NUMNP take no part in node averaging\n");
-  // Node 1: element 1 and element 3's corners 2 and 3 (1, 1; corner 4
-  // repeats corner 3): (4 + 8 + 8) / 3. Node 2: elements 1 and 2: (4 + 2) / 2.
+  // Node 1: element 1, element 3's corners 2, 3 (4 repeats 3): (4+8+8)/3; node 2: (4+2)/2.
   EXPECT_TRUE(s.READ("out.dat").ends_with(
       "\r\nZONE N=     2, E=     3, F=FEPOINT\r\n"
       "  0.0000E+00,  0.0000E+00,  0.0000E+00,  6.6667E+00,  0.0000E+00,  6.6667E+00,\r\n"
       "  1.0000E+00,  0.0000E+00,  0.0000E+00,  3.0000E+00,  0.0000E+00,  3.0000E+00,\r\n"
       "    1,    2,    9,   -2\r\n    2,    0,    0,    0\r\n    3,    1,    1,    1\r\n"));
-}
 
-// More than 20000 nodes and elements: the store grows to the counts and the
-// element table is addressed with its real column length.
-TEST(DriverModel, ModelAboveTwentyThousand) {
   constexpr int N = 20001;
   std::vector<e2e::NODE> nodes(N);
   std::vector<e2e::ELEMENT> elements(N);
   for (int i = 0; i < N; ++i) nodes[i].X = i + 1, elements[i] = {{i + 1, i + 1, i + 1, i + 1, 1}};
-  e2e::SCRATCH s;
-  SETUP(s, e2e::MODEL_PART("BIG", nodes, elements) +
-               e2e::STEP(1, 1.0, std::vector<e2e::NODE_RESULT>(N), std::vector<e2e::ELEMENT_RESULT>(N, {1.5})));
+  s.WRITE("result.bin", e2e::MODEL_PART("BIG", nodes, elements) +
+                            e2e::STEP(1, 1.0, std::vector<e2e::NODE_RESULT>(N),
+                                      std::vector<e2e::ELEMENT_RESULT>(N, {1.5})));
   EXPECT_EQ(s.CONVERT(e2e::ANSWERS(2, "out.dat", 0)).STATUS, 0);
   const std::string out = s.READ("out.dat");
-  EXPECT_NE(out.find("\r\nZONE N= 20001, E= 20001, F=FEPOINT\r\n"), std::string::npos);
-  EXPECT_NE(out.find("\r\n  2.0001E+04,  0.0000E+00,  0.0000E+00,  1.5000E+00,  0.0000E+00,  1.5000E+00,\r\n"
-                     "    1,    1,    1,    1\r\n"), std::string::npos);
+  EXPECT_NE(out.find("2.0001E+04,  0.0000E+00,  0.0000E+00,  1.5000E+00,  0.0000E+00,  1.5000E+00,"
+                     "\r\n    1,    1,    1,    1\r\n"), std::string::npos);
   EXPECT_TRUE(out.ends_with("\r\n20000,20000,20000,20000\r\n20001,20001,20001,20001\r\n"));
 }
