@@ -10,6 +10,7 @@
 #include "writers/writers.h"
 
 using LINES = std::vector<std::string>;
+using VALUES = std::vector<double>;
 
 // The records of BYTES, each of which must end in CR LF.
 static LINES RECORDS(std::string_view B) {
@@ -27,21 +28,14 @@ static std::vector<std::int32_t> MAKE_IX(std::size_t MAXN, std::vector<std::arra
   return ix;
 }
 
-// One step's input, and the work arrays the writer fills.
-struct STEP_DATA {
-  std::vector<double> H, Q, VX, VY;
-  std::vector<std::int32_t> IX;
-  std::int32_t NUMNP = 0, NUMEL = 0, MAXN = 1;
-  std::vector<double> VXN{}, VYN{};
-  std::vector<std::int32_t> NCNT{};
-};
-
-static LINES WRITE_STEP(STEP_DATA& S, double TIME, std::int32_t& NSETID) {
+// The records of the first output set, written with work arrays full of junk.
+static LINES WRITE_STEP(const VALUES& H, const VALUES& Q, const VALUES& VX, const VALUES& VY,
+                        INTS IX, int NUMNP, int NUMEL, int MAXN, double TIME) {
   OUTPUT& O = CONNECT_MEMORY_UNIT(8);
-  S.VXN = S.VYN = std::vector<double>(S.H.size());
-  S.NCNT.assign(S.H.size(), 0);
-  WRITE_NEUTRAL_STEP(S.H, S.VXN, S.VYN, S.VX, S.VY, S.Q, S.NCNT, S.IX, S.NUMNP, S.NUMEL, S.MAXN,
-                     TIME, 8, NSETID);
+  std::int32_t NSETID = 0;
+  std::vector<double> VXN(H.size(), -9.0), VYN = VXN;
+  std::vector<std::int32_t> NCNT(H.size(), 9);
+  WRITE_NEUTRAL_STEP(H, VXN, VYN, VX, VY, Q, NCNT, IX, NUMNP, NUMEL, MAXN, TIME, 8, NSETID);
   return RECORDS(O.MEMORY);
 }
 
@@ -53,19 +47,18 @@ static std::size_t VECTOR_AT(int V, std::size_t NUMNP, std::size_t NUMEL) {
 
 TEST(NeutralModel, OpeningNodesAndElementShapes) {
   OUTPUT& O = CONNECT_MEMORY_UNIT(8);
-  // x 9.00000048 lies past the midpoint between the 4-byte reals 9 and 9 + 2^-20,
-  // so the 4-byte value shows 9.000001 where the 8-byte one would not.
-  const auto IX = MAKE_IX(6, {{1, 2, 3, 4, 1}, {12, 13, 27, 0, 0}, {1, 2, 3, 3, -1}, {1, 2, 0, 0, 5}});
-  WRITE_NEUTRAL_MODEL(std::vector{10.0, 0.1, 9.00000048}, std::vector{-2.5, 123456.789, 0.0}, IX, 3,
-                      4, 6, 8);
+  // 9.00000048 lies past the midpoint of the 4-byte reals 9 and 9 + 2^-20: it shows 9.000001.
+  const auto IX = MAKE_IX(6, {{1, 2, 3, 4, 1}, {12, 13, 27, 0, 0}, {1, 2, 3, 3, -1},
+                              {1, 2, 0, 0, 5}});
+  WRITE_NEUTRAL_MODEL(std::vector{10.0, 0.1, 9.00000048}, std::vector{-2.5, 123456.789, 0.0}, IX,
+                      3, 4, 6, 8);
   const LINES L = RECORDS(O.MEMORY);
   ASSERT_EQ(L.size(), 5U + 36 + 33 + (3 + 3) + (7 * 4 + 3));
   EXPECT_EQ(LINES(L.begin(), L.begin() + 8),
             (LINES{"   -1", "   100", "  ", " 4.5,", "   -1", "   -1", "   401", " 1,55,0,1,0,"}));
   EXPECT_EQ(L[43], "    1,110,1,19,1,0,");
 
-  // A quadrilateral; triangles with no fourth corner, with the third corner
-  // repeated, and with the third and fourth corners 0.
+  // A quadrilateral; triangles: no fourth corner, third corner repeated, third and fourth 0.
   const std::string SHAPES[4][2] = {
       {"           1 ,124,           1 ,19,           4 ,1,0,0,",
        "      1,      2,      3,      4,      0,      0,      0,      0,      0,      0,"},
@@ -75,7 +68,8 @@ TEST(NeutralModel, OpeningNodesAndElementShapes) {
        "      1,      2,      3,      0,      0,      0,      0,      0,      0,      0,"},
       {"           4 ,124,           1 ,19,           2 ,1,0,0,",
        "      1,      2,      0,      0,      0,      0,      0,      0,      0,      0,"}};
-  LINES E{"   -1", "   403", "      1,0,0,1,46,0,0,0,0,0,0, 1.000000E+01,-2.500000E+00, 0.000000E+00",
+  LINES E{"   -1", "   403",
+          "      1,0,0,1,46,0,0,0,0,0,0, 1.000000E+01,-2.500000E+00, 0.000000E+00",
           "      2,0,0,1,46,0,0,0,0,0,0, 1.000000E-01, 1.234568E+05, 0.000000E+00",
           "      3,0,0,1,46,0,0,0,0,0,0, 9.000001E+00, 0.000000E+00, 0.000000E+00",
           "   -1", "   -1", "   404"};
@@ -90,7 +84,8 @@ TEST(NeutralModel, OpeningNodesAndElementShapes) {
   WRITE_NEUTRAL_MODEL(std::vector{0.0}, std::vector{0.0}, MAKE_IX(1, {}), 0, 0, 1, 8);
   const LINES M = RECORDS(P.MEMORY);
   ASSERT_EQ(M.size(), 80U);
-  EXPECT_EQ(LINES(M.begin() + 74, M.end()), (LINES{"   -1", "   403", "   -1", "   -1", "   404", "   -1"}));
+  EXPECT_EQ(LINES(M.begin() + 74, M.end()),
+            (LINES{"   -1", "   403", "   -1", "   -1", "   404", "   -1"}));
 }
 
 TEST(NeutralGroup, MembersAreElementsWithPositiveAttribute) {
@@ -98,25 +93,21 @@ TEST(NeutralGroup, MembersAreElementsWithPositiveAttribute) {
   std::int32_t NGRPID = 20000;
   const auto IX = MAKE_IX(5, {{1, 2, 3, 0, 3}, {1, 2, 3, 0, 0}, {1, 2, 3, 0, -2}, {1, 2, 3, 0, 1}});
   WRITE_NEUTRAL_GROUP(IX, 4, 5, 8, NGRPID);
-  EXPECT_EQ(NGRPID, 20001);
-  LINES E{"   -1", "   408", "       20001 ,1", "ELEM-GROUP 0 ", " 0,0,0", " 0,0,0,0,0.,0.", " 0,0"};
+  LINES E{"   -1", "   408", "       20001 ,1", "ELEM-GROUP 0 ",
+          " 0,0,0", " 0,0,0,0,0.,0.", " 0,0"};
   for (int k = 0; k < 6; ++k) E.insert(E.end(), {" 0,0", " 0.,0.,0.", " 0.,0.,0."});
-  E.insert(E.end(), {" 38", " 21", "           1 ,0,1,1,", "           4 ,0,1,1,", " -1,-1,-1,-1,",
-                     " -1", " 15", " -1", "   -1"});
+  E.insert(E.end(), {" 38", " 21", "           1 ,0,1,1,", "           4 ,0,1,1,",
+                     " -1,-1,-1,-1,", " -1", " 15", " -1", "   -1"});
   EXPECT_EQ(RECORDS(O.MEMORY), E);
 }
 
 TEST(NeutralStep, OutputSetAndEightVectors) {
   // Element 1 (3, -4) on nodes 1 and 2, element 2 (1, 0) on node 2 alone:
-  // node 1 averages to (3, -4), node 2 to (2, -2).
-  STEP_DATA S{.H = {10.0, 12.5}, .Q = {0.5, -0.25}, .VX = {3.0, 1.0}, .VY = {-4.0, 0.0},
-              .IX = MAKE_IX(3, {{1, 2, 0, 0, 1}, {2, 0, 0, 0, 1}}), .NUMNP = 2, .NUMEL = 2, .MAXN = 3};
-  std::int32_t NSETID = 0;
-  const LINES L = WRITE_STEP(S, 3600.0, NSETID);
-  EXPECT_EQ(NSETID, 1);
-  EXPECT_EQ(S.NCNT, (std::vector<std::int32_t>{1, 2}));
-
-  const std::string END4 = "          -1 ,  0.0000000E+00", END8 = "          -1 ,  0.000000000000000E+000";
+  // node 1 averages to (3, -4), node 2 to (2, -2); node speeds 5 and sqrt(8).
+  const auto IX = MAKE_IX(3, {{1, 2, 0, 0, 1}, {2, 0, 0, 0, 1}});
+  const LINES L = WRITE_STEP({10.0, 12.5}, {0.5, -0.25}, {3, 1}, {-4, 0}, IX, 2, 2, 3, 3600.0);
+  const std::string END4 = "          -1 ,  0.0000000E+00";
+  const std::string END8 = "          -1 ,  0.000000000000000E+000";
   // Per vector: first line, title, extremes, components, extreme entities, value lines, end line.
   const LINES VECTORS[8] = {
       {"           1 ,10,1,", " Total Head", "   10.00000       12.50000       12.50000    ",
@@ -125,14 +116,12 @@ TEST(NeutralStep, OutputSetAndEightVectors) {
       {"           1 ,12,1,", " Q", " -0.2500000      0.5000000      0.5000000    ",
        " 0,0,0,0,0,0,0,0,0,0,", "           2 ,           1 ,6,7,",
        "           1 ,  0.5000000    ", "           2 , -0.2500000    ", END4},
-      // Node speeds 5 and sqrt(8), written as 8-byte values.
       {"           1 ,13,1,", " Velocity(Node)", "   2.828427       5.000000       5.000000    ",
        " 14,15,0,0,0,0,0,0,0,0,", "           2 ,           1 ,1,7,",
        "           1 ,   5.00000000000000     ", "           2 ,   2.82842712474619     ", END8},
       {"           1 ,14,1,", " X Velocity(Node)", "   2.000000       3.000000       3.000000    ",
        " 14,0,0,0,0,0,0,0,0,0,", "           2 ,           1 ,1,7,",
        "           1 ,   3.00000000000000     ", "           2 ,   2.00000000000000     ", END8},
-      // The minimum has the larger magnitude.
       {"           1 ,15,1,", " Y Velocity(Node)", "  -4.000000      -2.000000       4.000000    ",
        " 0,0,16,0,0,0,0,0,0,0,", "           1 ,           2 ,1,7,",
        "           1 ,  -4.00000000000000     ", "           2 ,  -2.00000000000000     ", END8},
@@ -147,36 +136,28 @@ TEST(NeutralStep, OutputSetAndEightVectors) {
        "           1 ,  -4.000000    ", "           2 ,  0.0000000E+00", END4}};
   LINES E{"   -1", "   450", "           1", " T=  3.6000E+03", " 0,0,", "   3600.000    ", " 1,",
           "   ", "   -1", "   -1", "   451"};
-  for (const LINES& V : VECTORS) {
-    E.insert(E.end(), V.begin(), V.begin() + 4);
-    E.insert(E.end(), {" 0,0,0,0,0,0,0,0,0,0,", V[4], " 0,1,1,"});
-    E.insert(E.end(), V.begin() + 5, V.end());
-  }
+  for (const LINES& V : VECTORS)
+    E.insert(E.end(), {V[0], V[1], V[2], V[3], " 0,0,0,0,0,0,0,0,0,0,", V[4], " 0,1,1,", V[5],
+                       V[6], V[7]});
   E.push_back("   -1");
   EXPECT_EQ(L, E);
 }
 
 TEST(NeutralStep, AveragingAndExtremes) {
-  // A quadrilateral (1, 0) and a triangle stored as (2, 5, 3, 3) with (4, 0):
-  // node 3 gets the triangle twice, (1 + 4 + 4) / 3 = 3. Node 6 is named by no
-  // element. Corners 9 and -1 name no node of the model and take no share.
-  STEP_DATA S{.H = {-3.0, -12.5, -7.0, -12.5, -4.0, -5.0}, .Q = {7.0, 9.0, 9.0, 7.0, 7.0, 7.0},
-              .VX = {1.0, 4.0, 1.45}, .VY = {0.0, 0.0, 4.0},
-              .IX = MAKE_IX(4, {{1, 2, 3, 4, 1}, {2, 5, 3, 3, 0}, {9, -1, 0, 0, -3}}), .NUMNP = 6,
-              .NUMEL = 3, .MAXN = 4};
-  std::int32_t NSETID = 0;
-  const LINES L = WRITE_STEP(S, 0.25, NSETID);
-  EXPECT_EQ(S.NCNT, (std::vector<std::int32_t>{1, 2, 3, 1, 1, 0}));
-  EXPECT_EQ(S.VXN, (std::vector<double>{1.0, 2.5, 3.0, 1.0, 4.0, 0.0}));
+  // A quadrilateral (1, 0) and a triangle stored as (2, 5, 3, 3) with (4, 0): node 3 gets
+  // the triangle twice, (1 + 4 + 4) / 3 = 3. Node 6 is named by no element. Corners 9
+  // and -1 name no node of the model and take no share.
+  const auto IX = MAKE_IX(4, {{1, 2, 3, 4, 1}, {2, 5, 3, 3, 0}, {9, -1, 0, 0, -3}});
+  const LINES L = WRITE_STEP({-3.0, -12.5, -7.0, -12.5, -4.0, -5.0}, {7.0, 9.0, 9.0, 7.0, 7.0, 7.0},
+                             {1.0, 4.0, 1.45}, {0.0, 0.0, 4.0}, IX, 6, 3, 4, 0.0);
   ASSERT_EQ(L.size(), 9U + 3 + 5 * (8 + 6) + 3 * (8 + 3));
-  EXPECT_EQ(LINES(L.begin() + 3, L.begin() + 6), (LINES{" T=  2.5000E-01", " 0,0,", "  0.2500000    "}));
   const std::size_t V13 = VECTOR_AT(2, 6, 3), V14 = VECTOR_AT(3, 6, 3), V15 = VECTOR_AT(4, 6, 3);
-  EXPECT_EQ(L[V13 + 9], "           3 ,   3.00000000000000     ");
   EXPECT_EQ(L[V14 + 9], "           3 ,   3.00000000000000     ");
-  for (std::size_t V : {V13, V14, V15}) EXPECT_EQ(L[V + 12], "           6 ,  0.000000000000000E+000");
+  for (std::size_t V : {V13, V14, V15})
+    EXPECT_EQ(L[V + 12], "           6 ,  0.000000000000000E+000");
 
-  // Ties go to the lowest entity; all-negative heads give the absolute maximum
-  // from the minimum; all-zero node y velocities give 0 at entity 1.
+  // Ties go to the lowest entity; all-negative heads give the absolute maximum from the
+  // minimum; all-zero node y velocities give 0 at entity 1.
   EXPECT_EQ(L[11 + 2], "  -12.50000      -3.000000       12.50000    ");
   EXPECT_EQ(L[11 + 5], "           2 ,           1 ,6,7,");
   EXPECT_EQ(L[VECTOR_AT(1, 6, 3) + 2], "   7.000000       9.000000       9.000000    ");
@@ -186,9 +167,8 @@ TEST(NeutralStep, AveragingAndExtremes) {
   EXPECT_EQ(L[V15 + 2], "  0.0000000E+00  0.0000000E+00  0.0000000E+00");
   EXPECT_EQ(L[V15 + 5], "           1 ,           1 ,1,7,");
 
-  // Element 3, outside the model, still has its value lines. Its speed
-  // sqrt(1.45^2 + 16) = 4.25470328 lies below the midpoint 4.25470328331 of its
-  // neighbouring 4-byte reals, so the extremes show 4.254703; from the 4-byte x
+  // Element 3, outside the model, has its value lines. Its speed 4.25470328 lies below the
+  // midpoint 4.25470328331 of two 4-byte reals: extremes 4.254703; from the 4-byte x
   // 1.45000004768 it is 4.25470329615, so its value line shows 4.254704.
   const std::size_t V70010 = VECTOR_AT(5, 6, 3);
   EXPECT_EQ(L[V70010 + 2], "   1.000000       4.254703       4.254703    ");
@@ -203,11 +183,12 @@ TEST(NeutralRun, OutputSetsFollowTheGroupBlock) {
   const e2e::NODE_RESULT N[] = {{0, 5.0, 0.0}, {0, 4.5, 0.0}};
   const e2e::ELEMENT_RESULT E[] = {{0.5, 0.0}};
   S.WRITE("result.bin", e2e::MODEL_PART("RUN", {{0, 0}, {10, 0}}, {{{1, 2, 0, 0, 1}}}) +
-                            e2e::STEP(5, 60.0, N, E) + e2e::STEP(9, 120.0, N, E) +
-                            e2e::STEP(2, 180.0, N, E));
+                            e2e::STEP(5, 60, N, E) + e2e::STEP(9, 120, N, E) +
+                            e2e::STEP(2, 180, N, E));
   S.WRITE("model.neu", std::string(50000, 'z'));  // an older, longer file is cut
   const std::size_t BEFORE = 5 + 36 + 33 + (2 + 3) + (7 + 3) + 33;
   const std::size_t PER_STEP = 9 + 3 + 5 * (8 + 2) + 3 * (8 + 1);
+  const LINES SETS{"           1", "           2", "           3"};
   const LINES TIMES{" T=  6.0000E+01", " T=  1.2000E+02", " T=  1.8000E+02"};
   // Every step: sets 1, 2, 3; the final step: set 1 holding the third step; step 7: no set.
   for (const auto& [NSEL, FIRST] : {std::pair{-1, 0}, {0, 2}, {7, 3}}) {
@@ -215,12 +196,11 @@ TEST(NeutralRun, OutputSetsFollowTheGroupBlock) {
     const LINES L = RECORDS(S.READ("model.neu"));
     ASSERT_EQ(L.size(), BEFORE + (3 - FIRST) * PER_STEP) << NSEL;
     EXPECT_EQ(L[77], "      2,0,0,1,46,0,0,0,0,0,0, 1.000000E+01, 0.000000E+00, 0.000000E+00");
-    EXPECT_EQ(LINES(L.begin() + BEFORE - 8, L.begin() + BEFORE),
-              (LINES{" 38", " 21", "           1 ,0,1,1,", " -1,-1,-1,-1,", " -1", " 15", " -1", "   -1"}));
+    EXPECT_EQ(LINES(L.begin() + BEFORE - 6, L.begin() + BEFORE),
+              (LINES{"           1 ,0,1,1,", " -1,-1,-1,-1,", " -1", " 15", " -1", "   -1"}));
     for (int k = FIRST; k < 3; ++k) {
       const auto SET = L.begin() + BEFORE + (k - FIRST) * PER_STEP;
-      EXPECT_EQ(LINES(SET, SET + 4),
-                (LINES{"   -1", "   450", "           " + std::to_string(k - FIRST + 1), TIMES[k]}));
+      EXPECT_EQ(LINES(SET, SET + 4), (LINES{"   -1", "   450", SETS[k - FIRST], TIMES[k]}));
     }
   }
 }
