@@ -173,16 +173,6 @@ constexpr std::array<std::uint64_t, E_MAX - E_MIN + 1> MAKE_THRESHOLDS() {
 
 constexpr auto THRESHOLDS = MAKE_THRESHOLDS();
 
-constexpr std::array<std::uint64_t, 20> TENS = [] {
-  std::array<std::uint64_t, 20> t{};
-  std::uint64_t v = 1;
-  for (auto& e : t) {
-    e = v;
-    v *= 10;
-  }
-  return t;
-}();
-
 struct BINARY {
   std::uint64_t M;  // 2^54 <= M < 2^55
   int E;            // |V| = M * 2^E
@@ -221,6 +211,33 @@ int COMPARE_WITH_HALF(std::uint64_t M, int E, int p, std::uint64_t I) {
   return BIG_COMPARE(a, b);
 }
 
+// Where the fraction of a scaled value stands against one half. JUST_BELOW:
+// one unit of its last computed bit below one half.
+enum class FRACTION : std::uint8_t { BELOW, JUST_BELOW, HALF, ABOVE };
+
+// TOP / 2^r, 0 < r < 128, split into its integer part and its fraction.
+FRACTION SPLIT_AT(U128 top, int r, std::uint64_t& integer) {
+  if (r > 64) {
+    // The usual case: the integer lies within the upper word, so the work
+    // stays on 64-bit words.
+    const int s = r - 64;
+    const auto upper = static_cast<std::uint64_t>(top >> 64);
+    const auto lower = static_cast<std::uint64_t>(top);
+    integer = upper >> s;
+    const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (frac == half) return lower == 0 ? FRACTION::HALF : FRACTION::ABOVE;
+    if (frac > half) return FRACTION::ABOVE;
+    return frac == half - 1 && lower == ~std::uint64_t{0} ? FRACTION::JUST_BELOW : FRACTION::BELOW;
+  }
+  integer = static_cast<std::uint64_t>(top >> r);
+  const U128 frac = top & ((U128{1} << r) - 1);
+  const U128 half = U128{1} << (r - 1);
+  if (frac == half) return FRACTION::HALF;
+  if (frac > half) return FRACTION::ABOVE;
+  return frac == half - 1 ? FRACTION::JUST_BELOW : FRACTION::BELOW;
+}
+
 // M * 2^E * 10^p rounded to an integer, halfway to even. The caller keeps the
 // scaled value within [2^-7, 2^60), so the shift below lies in (0, 128).
 std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
@@ -229,19 +246,24 @@ std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
   const U128 hi = U128{pw.HI} * M;
   const U128 top = hi + (lo >> 64);  // the product is top * 2^64 + low
   const auto low = static_cast<std::uint64_t>(lo);
-  const int r = -(E + pw.Q) - 64;
-  const auto integer = static_cast<std::uint64_t>(top >> r);
-  const U128 frac = top & ((U128{1} << r) - 1);
-  const U128 half = U128{1} << (r - 1);
+  std::uint64_t integer = 0;
   bool up = false;
-  if (frac > half) {
-    up = true;
-  } else if (frac == half) {
-    // Exactly one half only when nothing was truncated; otherwise just above.
-    up = low != 0 || !pw.EXACT || (integer & 1) != 0;
-  } else if (frac == half - 1 && !pw.EXACT && low >= ~std::uint64_t{0} - M) {
-    const int c = COMPARE_WITH_HALF(M, E, p, integer);
-    up = c > 0 || (c == 0 && (integer & 1) != 0);
+  switch (SPLIT_AT(top, -(E + pw.Q) - 64, integer)) {
+    case FRACTION::ABOVE:
+      up = true;
+      break;
+    case FRACTION::HALF:
+      // Exactly one half only when nothing was truncated; otherwise just above.
+      up = low != 0 || !pw.EXACT || (integer & 1) != 0;
+      break;
+    case FRACTION::JUST_BELOW:
+      if (!pw.EXACT && low >= ~std::uint64_t{0} - M) {
+        const int c = COMPARE_WITH_HALF(M, E, p, integer);
+        up = c > 0 || (c == 0 && (integer & 1) != 0);
+      }
+      break;
+    case FRACTION::BELOW:
+      break;
   }
   return integer + (up ? 1 : 0);
 }
@@ -252,8 +274,8 @@ DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
   const BINARY b = SPLIT(V);
   int k = LEADING_EXPONENT(b);
   std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
-  if (d == TENS[N]) {  // rounding carried into a new digit
-    d = TENS[N - 1];
+  if (d == POWER_OF_TEN(N)) {  // rounding carried into a new digit
+    d = POWER_OF_TEN(N - 1);
     ++k;
   }
   return {d, k};
@@ -272,15 +294,7 @@ bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
     return true;
   }
   const std::uint64_t u = SCALE_ROUND(b.M, b.E, D);
-  if (u >= TENS[16]) return false;
+  if (u >= POWER_OF_TEN(16)) return false;
   U = u;
   return true;
 }
-
-int DIGIT_COUNT(std::uint64_t U) {
-  const std::uint64_t u = U | 1;  // 0 has one digit, like 1
-  const int t = (std::bit_width(u) * 1233) >> 12;  // about floor(log10(2^bits))
-  return t + 1 - (u < TENS[t] ? 1 : 0);
-}
-
-std::uint64_t POWER_OF_TEN(int N) { return TENS[N]; }

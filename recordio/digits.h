@@ -4,6 +4,9 @@
 // Every real field shows the exact binary value of its item rounded to the
 // digits shown, halfway cases to the even digit. A 4-byte item is converted to
 // double first (exactly) and goes through the same routines.
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
 // N significant digits of a value: |V| rounded is D * 10^(X - N + 1), where
@@ -42,8 +45,22 @@ inline void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
   if (i == 1) OUT[0] = static_cast<char>('0' + U % 10);
 }
 
-// Number of decimal digits of U (1 for 0).
-int DIGIT_COUNT(std::uint64_t U);
-
 // 10^N for 0 <= N <= 19.
-std::uint64_t POWER_OF_TEN(int N);
+inline constexpr std::array<std::uint64_t, 20> TENS = [] {
+  std::array<std::uint64_t, 20> t{};
+  std::uint64_t v = 1;
+  for (auto& e : t) {
+    e = v;
+    v *= 10;
+  }
+  return t;
+}();
+
+constexpr std::uint64_t POWER_OF_TEN(int N) { return TENS[static_cast<std::size_t>(N)]; }
+
+// Number of decimal digits of U (1 for 0). Inline, like PUT_DIGITS.
+constexpr int DIGIT_COUNT(std::uint64_t U) {
+  const std::uint64_t u = U | 1;  // 0 has one digit, like 1
+  const int t = (std::bit_width(u) * 1233) >> 12;  // about floor(log10(2^bits))
+  return t + 1 - (u < POWER_OF_TEN(t) ? 1 : 0);
+}

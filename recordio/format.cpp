@@ -12,20 +12,23 @@
 
 namespace {
 
-// Fields are narrow and their blanks few: byte stores for up to eight columns
-// beat a library call, which this runs for nearly every field.
+// Fields are narrow and their blanks few: up to eight columns are stored as
+// two overlapping words, cheaper than a library call, which this runs for
+// nearly every field.
 void FILL(char* out, int w, char c) {
-  switch (w) {
-    case 8: out[7] = c; [[fallthrough]];
-    case 7: out[6] = c; [[fallthrough]];
-    case 6: out[5] = c; [[fallthrough]];
-    case 5: out[4] = c; [[fallthrough]];
-    case 4: out[3] = c; [[fallthrough]];
-    case 3: out[2] = c; [[fallthrough]];
-    case 2: out[1] = c; [[fallthrough]];
-    case 1: out[0] = c; [[fallthrough]];
-    case 0: return;
-    default: if (w > 0) std::memset(out, c, static_cast<std::size_t>(w));
+  if (w > 8) {
+    std::memset(out, c, static_cast<std::size_t>(w));
+    return;
+  }
+  const std::uint32_t word = 0x01010101U * static_cast<unsigned char>(c);
+  if (w >= 4) {
+    std::memcpy(out, &word, 4);
+    std::memcpy(out + w - 4, &word, 4);
+  } else if (w >= 2) {
+    std::memcpy(out, &word, 2);
+    std::memcpy(out + w - 2, &word, 2);
+  } else if (w == 1) {
+    *out = c;
   }
 }
 
