@@ -168,16 +168,20 @@ struct RECORD {
   std::size_t H = 0;  // high-water mark, at most RECORD_MAX
 };
 
-// Where the next field goes, with the columns skipped by TRn up to it blanked.
-char* OPEN_FIELD(RECORD& r) {
-  const std::size_t p = std::min(r.P, RECORD_MAX);
-  if (p > r.H) std::memset(r.BUF.data() + r.H, ' ', p - r.H);
-  return r.BUF.data() + p;
-}
+// Where the next field goes. Columns skipped by TRn are blank already.
+char* OPEN_FIELD(RECORD& r) { return r.BUF.data() + std::min(r.P, RECORD_MAX); }
 
 void CLOSE_FIELD(RECORD& r, std::size_t w) {
   r.P += w;
   if (r.P > r.H) r.H = std::min(r.P, RECORD_MAX);
+}
+
+// TRn: the columns passed over are blanked at once; they become part of the
+// record only if a field follows them.
+void SKIP(RECORD& r, std::size_t n) {
+  const std::size_t from = std::min(r.P, RECORD_MAX);
+  FILL(r.BUF.data() + from, static_cast<int>(std::min(r.P + n, RECORD_MAX) - from), ' ');
+  r.P += n;
 }
 
 // PAD blanks, then text of any length: only the columns below RECORD_MAX are kept.
@@ -294,7 +298,7 @@ void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS
         PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));
       }
     } else if (d.KIND == EDIT::TR) {
-      r.P += d.W;
+      SKIP(r, d.W);
     } else if (d.KIND == EDIT::SCALE) {
       scale = d.W;
     } else {  // '/'
