@@ -291,8 +291,8 @@ void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS
       }
       used_in_pass = true;
     } else if (d.KIND == EDIT::LIT) {
-      if (d.LEN == 1 && r.P == r.H && r.P < RECORD_MAX) {
-        r.BUF[r.P] = F.TEXT[d.AT];  // the separators: one byte, nothing skipped before it
+      if (d.LEN == 1 && r.P < RECORD_MAX) {
+        r.BUF[r.P] = F.TEXT[d.AT];  // the separators: a single byte
         r.H = ++r.P;
       } else {
         PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));

@@ -178,9 +178,8 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
     if (ch == ')') {
       ++c.AT;
       if (depth == 0) break;
-      DESCRIPTOR& end = ADD(F, EDIT::END);
+      ADD(F, EDIT::END);
       const std::uint16_t g = open[--depth];
-      end.AT = g;
       F.LIST[g].AT = static_cast<std::uint16_t>(F.COUNT - 1);
       if (F.COUNT - 1 == g + 1) BAD_FORMAT("empty group");
       need_item = false;
