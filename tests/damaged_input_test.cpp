@@ -94,13 +94,13 @@ TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
   std::vector<std::size_t> starts;
   for (std::size_t at = 0; at < whole.size(); at += 8 + e2e::INT4_AT(whole, at)) starts.push_back(at);
   ASSERT_EQ(starts.size(), 5U + 3 * 3);
-  const std::size_t step_end[] = {starts[5], starts[8], starts[11], whole.size()};
+  const std::size_t step_end[] = {starts[5], starts[8], starts[11]};  // after 0, 1, 2 steps
   const std::string short_nodes = e2e::FRAME(std::string(starts[7] - starts[6] - 9, '\0'));
 
   e2e::RUN r;
-  FILES uncut[5][4];  // by menu choice and whole steps
+  FILES uncut[5][3];  // by menu choice and whole steps
   for (int itype = 1; itype <= 4; ++itype) {
-    for (int steps = 1; steps <= 3; ++steps) {
+    for (int steps = 1; steps <= 2; ++steps) {
       uncut[itype][steps] = OUTPUTS(s, whole.substr(0, step_end[steps]), itype, r);
       ASSERT_EQ(r.STATUS, 0);
     }

@@ -2,6 +2,8 @@
 // End-to-end test support: a scratch directory, hand-made WORK.LST and result
 // files, and a run of a built program there with the answers on standard input.
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,7 +101,7 @@ inline void WRITE_PATH(const std::filesystem::path& p, std::string_view bytes) {
 }
 
 // Run PROGRAM with ARGS in DIR, standard input from INPUT; the streams are kept beside
-// DIR, never among the run's files. A run still going after 30 s ends by its alarm.
+// DIR, never among the run's files. Spawned, not forked: the test process may be large.
 inline RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program,
                        std::string_view input, const std::vector<std::string>& args) {
   const std::filesystem::path io = dir.parent_path();
@@ -108,19 +110,18 @@ inline RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program,
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const std::string streams[3] = {io / "stdin", io / "stdout", io / "stderr"};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    for (int fd = 0; fd < 3; ++fd) {
-      const int f = ::open(streams[fd].c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
-      if (f < 0 || ::dup2(f, fd) < 0) ::_exit(126);
-    }
-    if (::chdir(dir.c_str()) != 0) ::_exit(126);
-    ::alarm(30);
-    ::execv(program, argv.data());
-    ::_exit(127);
-  }
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  for (int fd = 0; fd < 3; ++fd)
+    ::posix_spawn_file_actions_addopen(&actions, fd, streams[fd].c_str(),
+                                       fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+  ::posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  pid_t pid = -1;
+  const int failed = ::posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (const rlimit cpu{30, 30}; !failed) ::prlimit(pid, RLIMIT_CPU, &cpu, nullptr);  // 30 s of CPU
   int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return {};
+  if (failed || ::waitpid(pid, &status, 0) != pid) return {};
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
           READ_PATH(streams[1]), READ_PATH(streams[2])};
 }
