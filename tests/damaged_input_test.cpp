@@ -49,7 +49,7 @@ TEST(DamagedInput, EarlyEndsBeforeAnyOutput) {
   const std::string rest = model.substr(252), node = e2e::FRAME(std::string(36, '\0'));
   const std::string work = e2e::WORK_LIST("result.bin");
   const struct { std::string WORK_LIST, FILE, ERR; } cases[] = {
-      {"", model, REPORT(s, 29, 98, "WORK.LST")},
+      {"", model, REPORT(s, 29, 98, "WORK.LST")},  // no WORK.LST
       {"one\ntwo\nresult.bin\n", model, REPORT(s, 24, 98, "WORK.LST")},
       {e2e::WORK_LIST("absent.bin"), model, REPORT(s, 29, 10, "absent.bin")},
       {work, "", REPORT(s, 24)},
@@ -57,9 +57,9 @@ TEST(DamagedInput, EarlyEndsBeforeAnyOutput) {
       {work, model.substr(0, 150), REPORT(s, 24)},
       {work, model.substr(0, 264), REPORT(s, 24)},
       {work, model.substr(0, model.size() - 1), REPORT(s, 24)},
-      {work, e2e::FRAME(std::string(79, 'T')) + model.substr(88), REPORT(s, 67)},
+      {work, e2e::FRAME(std::string(79, 'T')) + model.substr(88), REPORT(s, 67)},  // title 79 bytes
       {work, title + model.substr(88, 12) + e2e::FRAME(nodes.substr(4, 143)) + rest, REPORT(s, 67)},
-      {work, title + e2e::FRAME("") + nodes + rest, REPORT(s, 67)},
+      {work, title + e2e::FRAME("") + nodes + rest, REPORT(s, 67)},  // empty count record
       {work, title + e2e::FRAME(e2e::INT4(2000000000)) + node, REPORT(s, 67)},
       {work, title + model.substr(88, 12) + nodes + e2e::FRAME(e2e::INT4(INT32_MAX)) + rest.substr(12),
        REPORT(s, 67)},
