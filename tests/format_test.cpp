@@ -133,4 +133,7 @@ TEST(FormattedStatement, RecordsLiteralsAndReversion) {
   // A record longer than the record buffer is cut, not overrun.
   EXPECT_EQ(RUN(PARSE_FORMAT("(A,TR10,A5)"), {ITEM_T(std::string(5000, 'x')), ITEM_T("tail")}),
             std::string(4096, 'x') + "\r\n");
+  // Columns skipped past the buffer's end by TR are blanks, never stale bytes.
+  EXPECT_EQ(RUN(PARSE_FORMAT("(A2,TR5000,A1)"), {ITEM_T("ab"), ITEM_T("c")}),
+            "ab" + std::string(4094, ' ') + "\r\n");
 }
