@@ -9,25 +9,16 @@
 
 namespace {
 
-// The console events end the run from their handler, which writes out the
-// buffered records. While a flush is under way they are held back, so the
-// handler never writes a buffer that is half handed over already.
-class HOLD_CONSOLE_EVENTS {
+// Holds the console events back for the lifetime of a flush.
+class CONSOLE_EVENTS_HELD {
  public:
-  HOLD_CONSOLE_EVENTS() {
-    sigset_t events;
-    sigemptyset(&events);
-    sigaddset(&events, SIGINT);
-    sigaddset(&events, SIGQUIT);
-    sigaddset(&events, SIGHUP);
-    sigprocmask(SIG_BLOCK, &events, &saved_);
-  }
-  ~HOLD_CONSOLE_EVENTS() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-  HOLD_CONSOLE_EVENTS(const HOLD_CONSOLE_EVENTS&) = delete;
-  HOLD_CONSOLE_EVENTS& operator=(const HOLD_CONSOLE_EVENTS&) = delete;
+  CONSOLE_EVENTS_HELD() : saved_(HOLD_CONSOLE_EVENTS()) {}
+  ~CONSOLE_EVENTS_HELD() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  CONSOLE_EVENTS_HELD(const CONSOLE_EVENTS_HELD&) = delete;
+  CONSOLE_EVENTS_HELD& operator=(const CONSOLE_EVENTS_HELD&) = delete;
 
  private:
-  sigset_t saved_{};
+  sigset_t saved_;
 };
 
 // Write all N bytes; returns 0 or the errno of the refused write.
@@ -58,6 +49,17 @@ void WRITE_DIRECT(OUTPUT& O, std::string_view bytes) {
 
 }  // namespace
 
+sigset_t HOLD_CONSOLE_EVENTS() noexcept {
+  sigset_t events;
+  sigset_t saved;
+  sigemptyset(&events);
+  sigaddset(&events, SIGINT);
+  sigaddset(&events, SIGQUIT);
+  sigaddset(&events, SIGHUP);
+  sigprocmask(SIG_BLOCK, &events, &saved);
+  return saved;
+}
+
 void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD) {
   O.UNIT = UNIT;
   O.FD = FD;
@@ -85,7 +87,7 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
     if (need > O.CAP) {
       // A record larger than the whole buffer goes out at once, held together
       // against the console events so that it is never left half written.
-      HOLD_CONSOLE_EVENTS hold;
+      CONSOLE_EVENTS_HELD hold;
       WRITE_DIRECT(O, BODY);
       WRITE_DIRECT(O, "\r\n");
       return;
@@ -107,13 +109,13 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   }
   CUT_IF_PENDING(O);
   OUTPUT_FLUSH(O);
-  HOLD_CONSOLE_EVENTS hold;
+  CONSOLE_EVENTS_HELD hold;
   WRITE_DIRECT(O, BYTES);
 }
 
 void OUTPUT_FLUSH(OUTPUT& O) {
   if (O.FD < 0 || O.LEN.load(std::memory_order_relaxed) == 0) return;
-  HOLD_CONSOLE_EVENTS hold;
+  CONSOLE_EVENTS_HELD hold;
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   int err = WRITE_ALL(O.FD, O.BUF.get(), len);
   O.LEN.store(0, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 // completed so far. A unit with FD < 0 keeps its records in MEMORY instead
 // (tests read them back).
 #include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -43,3 +44,8 @@ void OUTPUT_FLUSH(OUTPUT& O);
 // Async-signal-safe: write the buffered records with plain write(2) calls and
 // ignore errors. Used only on the way out of the process.
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept;
+
+// Hold back the console events (SIGINT, SIGQUIT, SIGHUP) and return the mask
+// that was in force before. Their handler writes out the output buffers, so
+// they wait while a buffer is being handed over and once the run is ending.
+sigset_t HOLD_CONSOLE_EVENTS() noexcept;

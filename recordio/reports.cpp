@@ -47,12 +47,7 @@ std::atomic<bool> REPORTING{false};
 
 [[noreturn]] void REPORT_AND_EXIT(int REPORT, int UNIT, std::string_view FIRST_LINE) {
   if (REPORTING.exchange(true)) ::_exit(REPORT);
-  sigset_t events;
-  sigemptyset(&events);
-  sigaddset(&events, SIGINT);
-  sigaddset(&events, SIGQUIT);
-  sigaddset(&events, SIGHUP);
-  sigprocmask(SIG_BLOCK, &events, nullptr);
+  HOLD_CONSOLE_EVENTS();
 
   DRAIN_CONSOLE_FOR_EXIT();
   if (!FIRST_LINE.empty()) {

@@ -202,16 +202,6 @@ void FLUSH_ALL() {
   }
 }
 
-// The run is ending: console events are no longer turned into reports.
-void HOLD_CONSOLE_EVENTS_FOR_GOOD() {
-  sigset_t events;
-  sigemptyset(&events);
-  sigaddset(&events, SIGINT);
-  sigaddset(&events, SIGQUIT);
-  sigaddset(&events, SIGHUP);
-  sigprocmask(SIG_BLOCK, &events, nullptr);
-}
-
 }  // namespace
 
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
@@ -317,13 +307,13 @@ void DRAIN_ALL_FOR_EXIT() noexcept {
 }
 
 void STOP_RUN() {
-  HOLD_CONSOLE_EVENTS_FOR_GOOD();
+  HOLD_CONSOLE_EVENTS();  // the run is ending: no event becomes a report now
   FLUSH_ALL();
   CLOSE_ALL_AND_EXIT(0);
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {
-  HOLD_CONSOLE_EVENTS_FOR_GOOD();
+  HOLD_CONSOLE_EVENTS();  // the run is ending: no event becomes a report now
   FLUSH_ALL();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);
   WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
