@@ -6,20 +6,9 @@
 #include <string>
 
 #include "recordio/list.h"
+#include "tests/record_notation.h"
 
 namespace {
-
-// Expected records: "·" stands for a blank and "\n" for a record ending; the
-// ending of the last record is added.
-std::string RECORDS(std::string_view s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const bool dot = s.compare(i, 2, "\xC2\xB7") == 0;
-    out += dot ? std::string_view(" ") : s[i] == '\n' ? std::string_view("\r\n") : s.substr(i, 1);
-    i += dot ? 1 : 0;
-  }
-  return out + "\r\n";
-}
 
 std::string RUN(std::span<const ITEM> items) {
   OUTPUT o;
