@@ -148,6 +148,18 @@ bool COPY(const fs::path& from, const fs::path& to) {
   return ok;
 }
 
+// One timed conversion in DIR; a failed run skips the benchmark.
+bool CONVERT_ONCE(benchmark::State& state, const fs::path& dir, const fs::path& answers,
+                  CHILD& c) {
+  c = RUN(dir, {KOVACONV_EXE}, answers);
+  if (c.STATUS != 0) {
+    state.SkipWithError(("kovaconv exit status " + std::to_string(c.STATUS)).c_str());
+    return false;
+  }
+  state.SetIterationTime(c.SECONDS);
+  return true;
+}
+
 void BM_Convert(benchmark::State& state) {
   const int type = static_cast<int>(state.range(0));
   const fs::path dir = SPACE().SAMPLE(50);
@@ -158,12 +170,8 @@ void BM_Convert(benchmark::State& state) {
   double bytes = 0.0, peak = 0.0, wall = 0.0, cpu = 0.0;
   for (auto _ : state) {
     REMOVE(outputs);
-    const CHILD c = RUN(dir, {KOVACONV_EXE}, answers);
-    if (c.STATUS != 0) {
-      state.SkipWithError(("kovaconv exit status " + std::to_string(c.STATUS)).c_str());
-      break;
-    }
-    state.SetIterationTime(c.SECONDS);
+    CHILD c;
+    if (!CONVERT_ONCE(state, dir, answers, c)) break;
     peak = std::max(peak, c.PEAK_MB);
     wall += c.SECONDS;
     cpu += c.CPU_SECONDS;
@@ -204,12 +212,8 @@ void BM_StepMemory(benchmark::State& state) {
   const fs::path answers = ANSWERS(dir, 2, "out.dat");
   double peak = 0.0, bytes = 0.0;
   for (auto _ : state) {
-    const CHILD c = RUN(dir, {KOVACONV_EXE}, answers);
-    if (c.STATUS != 0) {
-      state.SkipWithError(("kovaconv exit status " + std::to_string(c.STATUS)).c_str());
-      break;
-    }
-    state.SetIterationTime(c.SECONDS);
+    CHILD c;
+    if (!CONVERT_ONCE(state, dir, answers, c)) break;
     peak = std::max(peak, c.PEAK_MB);
     bytes = static_cast<double>(fs::file_size(dir / "out.dat"));
   }
