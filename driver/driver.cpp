@@ -152,6 +152,9 @@ void CONVERT() {
     if (S.ISTEP == KSEL) WRITE_STEP(ITYPE, S);
   }
 
+  // Every output file is written out first: a refused write is reported
+  // instead of the termination message.
+  FLUSH_ALL_UNITS();
   WRITE_FORMATTED(CONSOLE_OUT, F_END, NO_ITEMS);
   WRITE_LIST(CONSOLE_OUT, {ITEM_T(" ")});
   STOP_RUN();

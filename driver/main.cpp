@@ -5,6 +5,6 @@
 
 int main(int argc, char** argv) {
   SET_COMMAND_ARGUMENTS(argc, argv);
-  INSTALL_CONSOLE_EVENTS();
+  INSTALL_RUN_ENDS();
   CONVERT();
 }

@@ -1,6 +1,9 @@
-// Console events: control-C (SIGINT), control-BREAK (SIGQUIT) and the closed
-// console window (SIGHUP) end the run with their report line and status.
+// Signals that end the run: control-C (SIGINT), control-BREAK (SIGQUIT) and
+// the closed console window (SIGHUP) end it with their report line and status,
+// SIGTERM with "kovaconv: terminated" and status 143. Memory that cannot be
+// had ends it too.
 #include <csignal>
+#include <new>
 #include <string_view>
 #include <unistd.h>
 
@@ -9,10 +12,11 @@
 
 namespace {
 
-// Runs on the signal: no allocation, no stdio, only write(2) and _exit. The
-// output buffers hold complete records only (flushes hold these signals back),
-// so writing them out leaves every file with whole records.
-void ON_CONSOLE_EVENT(int signal) {
+// Runs on the signal: no allocation, no stdio, only system calls and _exit.
+// The output buffers hold complete records only; a write that the signal
+// interrupted is done again from its start on a regular file, and a pipe
+// that takes nothing is given up after a short wait, so the end is prompt.
+void ON_END_SIGNAL(int signal) {
   std::string_view line;
   int status = 0;
   switch (signal) {
@@ -23,6 +27,10 @@ void ON_CONSOLE_EVENT(int signal) {
     case SIGHUP:
       line = "forrtl: error (200): program aborting due to window-CLOSE event\n";
       status = 2;
+      break;
+    case SIGTERM:
+      line = "kovaconv: terminated\n";
+      status = 143;
       break;
     default:
       line = "forrtl: error (200): program aborting due to control-C event\n";
@@ -35,23 +43,24 @@ void ON_CONSOLE_EVENT(int signal) {
   ::_exit(status);
 }
 
+void OUT_OF_MEMORY() { FAIL_OUT_OF_MEMORY(); }
+
 }  // namespace
 
-void INSTALL_CONSOLE_EVENTS() {
+void INSTALL_RUN_ENDS() {
   struct sigaction action {};
-  action.sa_handler = ON_CONSOLE_EVENT;
+  action.sa_handler = ON_END_SIGNAL;
   sigemptyset(&action.sa_mask);
-  // One event at a time: a second one waits until the process is gone.
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGQUIT);
-  sigaddset(&action.sa_mask, SIGHUP);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGQUIT, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  // One at a time: a second signal waits until the process is gone.
+  for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&action.sa_mask, s);
+  for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaction(s, &action, nullptr);
 
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  // A refused write then fails with EPIPE and becomes report 38.
+  // A refused write then fails (EPIPE, EFBIG) and becomes report 38.
   sigaction(SIGPIPE, &ignore, nullptr);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+
+  std::set_new_handler(OUT_OF_MEMORY);
 }

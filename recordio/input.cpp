@@ -4,7 +4,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <unistd.h>
 
 #include "recordio/reports.h"
@@ -13,27 +15,66 @@
 
 namespace {
 
-constexpr std::size_t INPUT_CHUNK = std::size_t{64} << 10;
+// The text buffer of a unit: lines of any length pass through it.
+constexpr std::size_t TEXT_BUFFER = std::size_t{4} << 10;
+// Of a typed file name this much is kept; any longer name is too long anyway.
+constexpr std::size_t NAME_KEEP = std::size_t{4} << 10;
+constexpr int LINE_END = -1;
 
-// Read more bytes of the unit's file behind those not yet taken. The buffer
-// grows only for a line longer than it.
-void FILL(UNIT_SLOT& slot) {
-  if (slot.IN_START > 0) {
-    std::memmove(slot.IN.data(), slot.IN.data() + slot.IN_START, slot.IN_END - slot.IN_START);
-    slot.IN_END -= slot.IN_START;
-    slot.IN_START = 0;
-  }
-  if (slot.IN.size() - slot.IN_END < INPUT_CHUNK) {
-    slot.IN.resize(std::max(slot.IN.size() * 2, slot.IN_END + INPUT_CHUNK));
-  }
+// Make a byte available once all read before are taken; false at the end of
+// the input.
+bool FILL(UNIT_SLOT& slot) {
+  if (slot.IN_START < slot.IN_END) return true;
+  if (slot.IN_EOF) return false;
+  if (slot.IN.size() < TEXT_BUFFER) slot.IN.resize(TEXT_BUFFER);
+  slot.IN_START = slot.IN_END = 0;
   for (;;) {
-    const ssize_t got = ::read(slot.FD, slot.IN.data() + slot.IN_END, slot.IN.size() - slot.IN_END);
+    const ssize_t got = ::read(slot.FD, slot.IN.data(), slot.IN.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) FAIL_IO(39, slot.NUMBER, errno);
-    if (got == 0) slot.IN_EOF = true;
-    slot.IN_END += static_cast<std::size_t>(got);
-    return;
+    slot.IN_EOF = got == 0;
+    slot.IN_END = static_cast<std::size_t>(got);
+    return got > 0;
   }
+}
+
+// Start the next record; end of input ends the run with report 24.
+void BEGIN_LINE(UNIT_SLOT& slot) {
+  if (!FILL(slot)) FAIL_IO(24, slot.NUMBER, 0);
+}
+
+// The next byte of the record begun, or LINE_END after its last one. The line
+// feed and a carriage return right before it are taken, not given; a last
+// line without a line feed ends with the input.
+int NEXT_BYTE(UNIT_SLOT& slot) {
+  if (!FILL(slot)) return LINE_END;
+  const char c = slot.IN[slot.IN_START++];
+  if (c == '\n') return LINE_END;
+  if (c == '\r' && FILL(slot) && slot.IN[slot.IN_START] == '\n') {
+    ++slot.IN_START;
+    return LINE_END;
+  }
+  return static_cast<unsigned char>(c);
+}
+
+// Drop the rest of the record begun (called only before its LINE_END was
+// given). True when a byte other than a blank was dropped.
+bool SKIP_REST(UNIT_SLOT& slot) {
+  bool nonblank = false;
+  bool held_cr = false;  // the last chunk ended in a carriage return
+  while (FILL(slot)) {
+    const char* begin = slot.IN.data() + slot.IN_START;
+    const std::size_t n = slot.IN_END - slot.IN_START;
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', n));
+    if (held_cr && !(lf == begin)) nonblank = true;  // that carriage return was text
+    const char* stop = lf != nullptr ? lf : begin + n;
+    held_cr = lf == nullptr && stop > begin && stop[-1] == '\r';
+    const char* text_end = stop > begin && stop[-1] == '\r' ? stop - 1 : stop;
+    nonblank = nonblank || std::any_of(begin, text_end, [](char c) { return c != ' '; });
+    slot.IN_START += static_cast<std::size_t>(stop - begin) + (lf != nullptr ? 1 : 0);
+    if (lf != nullptr) return nonblank;
+  }
+  return nonblank || held_cr;
 }
 
 bool BLANK(char c) { return c == ' ' || c == '\t'; }
@@ -45,95 +86,152 @@ bool EXPONENT_LETTER(char c) {
 }
 bool LOGICAL_LETTER(char c) { return c == 'T' || c == 't' || c == 'F' || c == 'f'; }
 
-// A number of digit-string or real form, its integer part taken toward zero.
-// The digits are scanned once; only the first ten significant ones can reach
-// a 32-bit value, so no conversion through a floating type is needed and no
-// long number loses its integer part to rounding.
-std::int32_t NUMBER_VALUE(std::string_view token, int UNIT) {
-  std::size_t k = 0;
-  const bool negative = token[0] == '-';
-  if (SIGN(token[0])) ++k;
+// A number of digit-string or real form, its integer part taken toward zero,
+// judged one character at a time so that a number of any length needs no
+// more than this. Only the first ten significant digits can reach a 32-bit
+// value, so no conversion through a floating type is needed and no long
+// number loses its integer part to rounding.
+struct NUMBER_SCAN {
+  int UNIT = 0;
+  std::size_t COUNT = 0;  // characters seen
+  char PREV = 0;
+  bool NEGATIVE = false;
+  bool POINT = false;
+  bool EXPONENT = false;
+  bool EXPONENT_SIGN_DUE = false;  // right after the exponent letter
+  bool EXPONENT_DIGIT = false;
+  bool EXPONENT_NEGATIVE = false;
+  bool MISPLACED_SIGN = false;
+  bool ANY_DIGIT = false;
+  std::int64_t BEFORE_POINT = 0;   // significant digits before the point
+  std::int64_t LEADING_ZEROS = 0;  // zeros after the point before the first significant digit
+  std::int64_t SIGNIFICANT = 0;
+  std::array<int, 10> HEAD{};      // the first significant digits
+  std::int64_t EXPONENT_VALUE = 0;
+};
 
-  bool point = false;
-  bool exponent = false;
-  bool exponent_digit = false;
-  bool misplaced_sign = false;
-  bool any_digit = false;
-  std::int64_t before_point = 0;   // significant digits before the point
-  std::int64_t leading_zeros = 0;  // zeros after the point before the first significant digit
-  std::int64_t significant = 0;
-  std::array<int, 10> head{};      // the first significant digits
-  std::int64_t exponent_value = 0;
-  bool exponent_negative = false;
-
-  for (; k < token.size(); ++k) {
-    const char c = token[k];
-    if (DIGIT(c)) {
-      if (exponent) {
-        exponent_digit = true;
-        // Far beyond any 32-bit value either way; stop growing.
-        exponent_value = std::min<std::int64_t>(exponent_value * 10 + (c - '0'), 1000000000);
-        continue;
-      }
-      any_digit = true;
-      if (significant == 0 && c == '0') {
-        if (point) ++leading_zeros;
-        continue;
-      }
-      if (significant < static_cast<std::int64_t>(head.size())) head[significant] = c - '0';
-      ++significant;
-      if (!point) ++before_point;
-    } else if (c == '.') {
-      if (point || exponent) FAIL_IO(59, UNIT, 0);
-      point = true;
-    } else if (EXPONENT_LETTER(c)) {
-      if (exponent || !any_digit) FAIL_IO(59, UNIT, 0);
-      exponent = true;
-      if (k + 1 < token.size() && SIGN(token[k + 1])) {
-        exponent_negative = token[k + 1] == '-';
-        ++k;
-        if (k + 1 < token.size() && SIGN(token[k + 1])) FAIL_IO(59, UNIT, 0);
-      }
-    } else if (SIGN(c)) {
-      if (SIGN(token[k - 1])) FAIL_IO(59, UNIT, 0);
-      misplaced_sign = true;
-    } else {
-      FAIL_IO(59, UNIT, 0);
-    }
+// Malformed shapes end the run at once (report 59); a sign inside the digits
+// is found wrong only at the end (report 64).
+void ADD_TO_NUMBER(NUMBER_SCAN& n, char c) {
+  const bool first = n.COUNT++ == 0;
+  const char prev = std::exchange(n.PREV, c);
+  if (first && SIGN(c)) {
+    n.NEGATIVE = c == '-';
+    return;
   }
-  if (!any_digit) FAIL_IO(59, UNIT, 0);
-  if (misplaced_sign || (exponent && !exponent_digit)) FAIL_IO(64, UNIT, 0);
-  if (significant == 0) return 0;
+  if (std::exchange(n.EXPONENT_SIGN_DUE, false) && SIGN(c)) {
+    n.EXPONENT_NEGATIVE = c == '-';
+    return;
+  }
+  if (DIGIT(c)) {
+    if (n.EXPONENT) {
+      n.EXPONENT_DIGIT = true;
+      // Far beyond any 32-bit value either way; stop growing.
+      n.EXPONENT_VALUE = std::min<std::int64_t>(n.EXPONENT_VALUE * 10 + (c - '0'), 1000000000);
+      return;
+    }
+    n.ANY_DIGIT = true;
+    if (n.SIGNIFICANT == 0 && c == '0') {
+      if (n.POINT) ++n.LEADING_ZEROS;
+      return;
+    }
+    if (n.SIGNIFICANT < static_cast<std::int64_t>(n.HEAD.size())) n.HEAD[n.SIGNIFICANT] = c - '0';
+    ++n.SIGNIFICANT;
+    if (!n.POINT) ++n.BEFORE_POINT;
+  } else if (c == '.') {
+    if (n.POINT || n.EXPONENT) FAIL_IO(59, n.UNIT, 0);
+    n.POINT = true;
+  } else if (EXPONENT_LETTER(c)) {
+    if (n.EXPONENT || !n.ANY_DIGIT) FAIL_IO(59, n.UNIT, 0);
+    n.EXPONENT = true;
+    n.EXPONENT_SIGN_DUE = true;
+  } else if (SIGN(c)) {
+    if (SIGN(prev)) FAIL_IO(59, n.UNIT, 0);
+    n.MISPLACED_SIGN = true;
+  } else {
+    FAIL_IO(59, n.UNIT, 0);
+  }
+}
+
+std::int32_t NUMBER_VALUE(const NUMBER_SCAN& n) {
+  if (!n.ANY_DIGIT) FAIL_IO(59, n.UNIT, 0);
+  if (n.MISPLACED_SIGN || (n.EXPONENT && !n.EXPONENT_DIGIT)) FAIL_IO(64, n.UNIT, 0);
+  if (n.SIGNIFICANT == 0) return 0;
 
   // The value is 0.d1d2d3... times ten to the power WIDTH, so its integer
   // part has WIDTH digits.
-  const std::int64_t width =
-      before_point - leading_zeros + (exponent_negative ? -exponent_value : exponent_value);
+  const std::int64_t width = n.BEFORE_POINT - n.LEADING_ZEROS +
+                             (n.EXPONENT_NEGATIVE ? -n.EXPONENT_VALUE : n.EXPONENT_VALUE);
   if (width <= 0) return 0;
-  if (width > static_cast<std::int64_t>(head.size())) FAIL_IO(64, UNIT, 0);
+  if (width > static_cast<std::int64_t>(n.HEAD.size())) FAIL_IO(64, n.UNIT, 0);
   std::int64_t value = 0;
-  for (std::int64_t i = 0; i < width; ++i) value = value * 10 + (i < significant ? head[i] : 0);
-  if (negative) value = -value;
-  if (value < INT32_MIN || value > INT32_MAX) FAIL_IO(64, UNIT, 0);
+  for (std::int64_t i = 0; i < width; ++i) value = value * 10 + (i < n.SIGNIFICANT ? n.HEAD[i] : 0);
+  if (n.NEGATIVE) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) FAIL_IO(64, n.UNIT, 0);
   return static_cast<std::int32_t>(value);
 }
 
-// One list-directed value (no separators inside). Returns false for a null value.
-bool ITEM_VALUE(std::string_view token, int UNIT, std::int32_t& value) {
-  if (const std::size_t star = token.find('*'); star != std::string_view::npos) {
-    const std::string_view repeat = token.substr(0, star);
-    const bool digits = !repeat.empty() && std::all_of(repeat.begin(), repeat.end(), DIGIT);
-    if (!digits || repeat.find_first_not_of('0') == std::string_view::npos) FAIL_IO(59, UNIT, 0);
+// One list-directed value (no separators inside), a character at a time:
+// an optional repeat factor "r*", then a logical value (decided by its first
+// letter, the rest ignored) or a number.
+struct ITEM_SCAN {
+  enum class SHAPE { UNDECIDED, POINT_FIRST, LOGICAL, NUMBER };
+  SHAPE KIND = SHAPE::UNDECIDED;
+  bool REPEATED = false;      // the repeat factor has been taken
+  bool ONLY_DIGITS = true;    // so far: the repeat factor's digits
+  bool NONZERO_DIGIT = false;
+  bool LOGICAL_SEEN = false;  // the letter that decides a logical value
+  bool LOGICAL_TRUE = false;
+  NUMBER_SCAN NUMBER;
+};
+
+void ADD_TO_ITEM(ITEM_SCAN& item, char c) {
+  using SHAPE = ITEM_SCAN::SHAPE;
+  if (c == '*' && !item.REPEATED) {
     // Only the first repetition is used: the statement has one item.
-    token.remove_prefix(star + 1);
-    if (token.empty()) return false;
+    if (!item.ONLY_DIGITS || !item.NONZERO_DIGIT) FAIL_IO(59, item.NUMBER.UNIT, 0);
+    const int unit = item.NUMBER.UNIT;
+    item = ITEM_SCAN{};
+    item.REPEATED = true;
+    item.NUMBER.UNIT = unit;
+    return;
   }
-  const std::size_t logical = token[0] == '.' ? 1 : 0;
-  if (logical < token.size() && LOGICAL_LETTER(token[logical])) {
-    value = token[logical] == 'T' || token[logical] == 't' ? -1 : 0;
-    return true;
+  if (!item.REPEATED) {
+    item.ONLY_DIGITS = item.ONLY_DIGITS && DIGIT(c);
+    item.NONZERO_DIGIT = item.NONZERO_DIGIT || (DIGIT(c) && c != '0');
   }
-  value = NUMBER_VALUE(token, UNIT);
+  switch (item.KIND) {
+    case SHAPE::UNDECIDED:
+      if (c == '.') {
+        item.KIND = SHAPE::POINT_FIRST;
+        return;
+      }
+      item.KIND = LOGICAL_LETTER(c) ? SHAPE::LOGICAL : SHAPE::NUMBER;
+      break;
+    case SHAPE::POINT_FIRST:
+      item.KIND = LOGICAL_LETTER(c) ? SHAPE::LOGICAL : SHAPE::NUMBER;
+      if (item.KIND == SHAPE::NUMBER) ADD_TO_NUMBER(item.NUMBER, '.');
+      break;
+    default:
+      break;
+  }
+  if (item.KIND == SHAPE::LOGICAL) {
+    if (!std::exchange(item.LOGICAL_SEEN, true)) item.LOGICAL_TRUE = c == 'T' || c == 't';
+    return;
+  }
+  ADD_TO_NUMBER(item.NUMBER, c);
+}
+
+// The value of the item scanned; false for a null value ("r*" alone).
+bool ITEM_VALUE(ITEM_SCAN& item, std::int32_t& value) {
+  using SHAPE = ITEM_SCAN::SHAPE;
+  switch (item.KIND) {
+    case SHAPE::UNDECIDED: return false;  // nothing after the repeat factor
+    case SHAPE::POINT_FIRST: ADD_TO_NUMBER(item.NUMBER, '.'); break;
+    case SHAPE::LOGICAL: value = item.LOGICAL_TRUE ? -1 : 0; return true;
+    case SHAPE::NUMBER: break;
+  }
+  value = NUMBER_VALUE(item.NUMBER);
   return true;
 }
 
@@ -145,53 +243,54 @@ UNIT_SLOT& INPUT_UNIT(int UNIT) {
 
 }  // namespace
 
-std::string_view NEXT_TEXT_RECORD(int UNIT) {
+std::string NEXT_NAME_RECORD(int UNIT) {
   UNIT_SLOT& slot = INPUT_UNIT(UNIT);
-  for (;;) {
-    char* begin = slot.IN.data() + slot.IN_START;
-    const std::size_t available = slot.IN_END - slot.IN_START;
-    const void* lf = available > slot.IN_SCANNED
-                         ? std::memchr(begin + slot.IN_SCANNED, '\n', available - slot.IN_SCANNED)
-                         : nullptr;
-    if (lf != nullptr) {
-      std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
-      slot.IN_START += length + 1;
-      slot.IN_SCANNED = 0;
-      if (length > 0 && begin[length - 1] == '\r') --length;
-      return {begin, length};
-    }
-    slot.IN_SCANNED = available;
-    if (slot.IN_EOF) {
-      // A last line without a line feed is still a record.
-      if (available == 0) FAIL_IO(24, UNIT, 0);
-      slot.IN_START = slot.IN_END;
-      slot.IN_SCANNED = 0;
-      return {begin, available};
-    }
-    FILL(slot);
+  BEGIN_LINE(slot);
+  std::string name;
+  int c = NEXT_BYTE(slot);
+  while (c == ' ') c = NEXT_BYTE(slot);
+  for (; c != LINE_END && name.size() < NAME_KEEP; c = NEXT_BYTE(slot)) name += static_cast<char>(c);
+  bool longer = false;
+  if (c != LINE_END) {
+    const bool rest = SKIP_REST(slot);
+    longer = c != ' ' || rest;
   }
+  // A name cut at the limit keeps its blanks: it stays longer than any name.
+  if (!longer) name.erase(name.find_last_not_of(' ') + 1);
+  return name;
 }
 
 void READ_INTEGER(int UNIT, std::int32_t& VALUE) {
-  for (;;) {
-    const std::string_view record = NEXT_TEXT_RECORD(UNIT);
-    std::size_t at = 0;
-    while (at < record.size() && BLANK(record[at])) ++at;
-    // A blank record supplies no value: the read goes on with the next one.
-    if (at == record.size()) continue;
-    // A leading comma is a null value and a slash ends the read: VALUE stays.
-    if (record[at] == ',' || record[at] == '/') return;
-    std::size_t end = at;
-    while (end < record.size() && !SEPARATOR(record[end])) ++end;
-    std::int32_t value = VALUE;
-    if (ITEM_VALUE(record.substr(at, end - at), UNIT, value)) VALUE = value;
+  UNIT_SLOT& slot = INPUT_UNIT(UNIT);
+  int c = LINE_END;
+  // A blank record supplies no value: the read goes on with the next one.
+  while (c == LINE_END) {
+    BEGIN_LINE(slot);
+    do c = NEXT_BYTE(slot);
+    while (c != LINE_END && BLANK(static_cast<char>(c)));
+  }
+  // A leading comma is a null value and a slash ends the read: VALUE stays.
+  if (c == ',' || c == '/') {
+    SKIP_REST(slot);
     return;
   }
+  ITEM_SCAN item;
+  item.NUMBER.UNIT = UNIT;
+  for (; c != LINE_END && !SEPARATOR(static_cast<char>(c)); c = NEXT_BYTE(slot)) {
+    ADD_TO_ITEM(item, static_cast<char>(c));
+  }
+  if (c != LINE_END) SKIP_REST(slot);
+  std::int32_t value = VALUE;
+  if (ITEM_VALUE(item, value)) VALUE = value;
 }
 
-void READ_CHARACTERS(int UNIT, std::span<char> VALUE) {
-  const std::string_view record = NEXT_TEXT_RECORD(UNIT);
-  const std::size_t take = std::min(record.size(), VALUE.size());
-  std::copy_n(record.begin(), take, VALUE.begin());
-  std::fill(VALUE.begin() + static_cast<std::ptrdiff_t>(take), VALUE.end(), ' ');
+bool READ_CHARACTERS(int UNIT, std::span<char> VALUE) {
+  UNIT_SLOT& slot = INPUT_UNIT(UNIT);
+  BEGIN_LINE(slot);
+  std::size_t taken = 0;
+  for (int c; taken < VALUE.size() && (c = NEXT_BYTE(slot)) != LINE_END; ++taken) {
+    VALUE[taken] = static_cast<char>(c);
+  }
+  std::fill(VALUE.begin() + static_cast<std::ptrdiff_t>(taken), VALUE.end(), ' ');
+  return taken == VALUE.size() && SKIP_REST(slot);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Text input: records are lines of the console (unit -4) or of a formatted file.
+// Text input: records are lines of the console (unit -4) or of a formatted
+// file. A line of any length is read through a buffer of a few kilobytes.
 #include <cstdint>
 #include <span>
 
@@ -8,5 +9,6 @@
 void READ_INTEGER(int UNIT, std::int32_t& VALUE);
 
 // Character read of the next record into VALUE: its first VALUE.size()
-// characters, blank-padded. End of input ends the run with report 24.
-void READ_CHARACTERS(int UNIT, std::span<char> VALUE);
+// characters, blank-padded. True when the record holds characters other than
+// blanks after those taken (VALUE is cut). End of input is report 24.
+bool READ_CHARACTERS(int UNIT, std::span<char> VALUE);

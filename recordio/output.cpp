@@ -1,25 +1,35 @@
 #include "recordio/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "recordio/reports.h"
 
 namespace {
 
-// Holds the console events back for the lifetime of a flush.
-class CONSOLE_EVENTS_HELD {
+// Holds the signals that end the run for the lifetime of a state change.
+class END_SIGNALS_HELD {
  public:
-  CONSOLE_EVENTS_HELD() : saved_(HOLD_CONSOLE_EVENTS()) {}
-  ~CONSOLE_EVENTS_HELD() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-  CONSOLE_EVENTS_HELD(const CONSOLE_EVENTS_HELD&) = delete;
-  CONSOLE_EVENTS_HELD& operator=(const CONSOLE_EVENTS_HELD&) = delete;
+  END_SIGNALS_HELD() : saved_(HOLD_END_SIGNALS()) {}
+  ~END_SIGNALS_HELD() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  END_SIGNALS_HELD(const END_SIGNALS_HELD&) = delete;
+  END_SIGNALS_HELD& operator=(const END_SIGNALS_HELD&) = delete;
 
  private:
   sigset_t saved_;
 };
+
+// How long an exit waits for a pipe or terminal that takes no bytes.
+constexpr int STALL_LIMIT_MS = 400;
+// At most this much goes to a pipe per write on the way out, so that a write
+// after the pipe reported room does not block for the rest.
+constexpr std::size_t EXIT_PIECE = PIPE_BUF;
 
 // Write all N bytes; returns 0 or the errno of the refused write.
 int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
@@ -36,27 +46,82 @@ int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
   return 0;
 }
 
+// Write N bytes to a pipe or terminal, giving up after STALL_LIMIT_MS
+// without progress.
+void WRITE_UNLESS_STALLED(int fd, const char* p, std::size_t n) noexcept {
+  while (n > 0) {
+    pollfd wait{fd, POLLOUT, 0};
+    const int ready = ::poll(&wait, 1, STALL_LIMIT_MS);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (wait.revents & POLLOUT) == 0) return;
+    const ssize_t done = ::write(fd, p, std::min(n, EXIT_PIECE));
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return;
+    p += done;
+    n -= static_cast<std::size_t>(done);
+  }
+}
+
+// Where the next byte written to a regular file lands.
+std::int64_t WRITE_POSITION(const OUTPUT& O) noexcept {
+  if (O.APPENDS) {
+    struct stat st {};
+    return ::fstat(O.FD, &st) == 0 ? st.st_size : -1;
+  }
+  return ::lseek(O.FD, 0, SEEK_CUR);
+}
+
+// Cut a regular file back to AT, where the last whole record ends.
+void CUT_BACK(const OUTPUT& O, std::int64_t AT) noexcept {
+  if (AT < 0) return;
+  (void)::ftruncate(O.FD, AT);
+  (void)::lseek(O.FD, AT, SEEK_SET);
+}
+
 void CUT_IF_PENDING(OUTPUT& O) {
   if (!O.CUT_PENDING) return;
   O.CUT_PENDING = false;
   if (::ftruncate(O.FD, 0) != 0) FAIL_IO(38, O.UNIT, errno);
 }
 
-void WRITE_DIRECT(OUTPUT& O, std::string_view bytes) {
-  int err = WRITE_ALL(O.FD, bytes.data(), bytes.size());
+// Hand whole records (BYTES, then MORE) to the system: the write is marked as
+// under way so that a signal can undo it, and a refused one is cut back.
+// Returns 0 or the errno of the refused write; the mark stays for the caller
+// to clear together with the buffer.
+int SEND(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
+  if (O.REGULAR) O.FLIGHT_START.store(WRITE_POSITION(O), std::memory_order_relaxed);
+  std::atomic_signal_fence(std::memory_order_release);
+  O.IN_FLIGHT.store(true, std::memory_order_relaxed);
+  int err = WRITE_ALL(O.FD, BYTES.data(), BYTES.size());
+  if (err == 0) err = WRITE_ALL(O.FD, MORE.data(), MORE.size());
+  if (err != 0 && O.REGULAR) CUT_BACK(O, O.FLIGHT_START.load(std::memory_order_relaxed));
+  return err;
+}
+
+// The write is over: the buffer is empty (when it was what went out).
+void LAND(OUTPUT& O, bool BUFFER_SENT) {
+  END_SIGNALS_HELD hold;
+  if (BUFFER_SENT) O.LEN.store(0, std::memory_order_relaxed);
+  O.IN_FLIGHT.store(false, std::memory_order_relaxed);
+}
+
+void SEND_DIRECT(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
+  const int err = SEND(O, BYTES, MORE);
+  LAND(O, false);
   if (err != 0) FAIL_IO(38, O.UNIT, err);
 }
 
 }  // namespace
 
-sigset_t HOLD_CONSOLE_EVENTS() noexcept {
-  sigset_t events;
+sigset_t HOLD_END_SIGNALS() noexcept {
+  sigset_t signals;
   sigset_t saved;
-  sigemptyset(&events);
-  sigaddset(&events, SIGINT);
-  sigaddset(&events, SIGQUIT);
-  sigaddset(&events, SIGHUP);
-  sigprocmask(SIG_BLOCK, &events, &saved);
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGQUIT);
+  sigaddset(&signals, SIGHUP);
+  sigaddset(&signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &signals, &saved);
   return saved;
 }
 
@@ -64,7 +129,11 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD) {
   O.UNIT = UNIT;
   O.FD = FD;
   O.LEN.store(0);
+  O.IN_FLIGHT.store(false);
   O.MEMORY.clear();
+  struct stat st {};
+  O.REGULAR = FD >= 0 && ::fstat(FD, &st) == 0 && S_ISREG(st.st_mode);
+  O.APPENDS = FD >= 0 && (::fcntl(FD, F_GETFL) & O_APPEND) != 0;
   if (FD >= 0 && !O.BUF) {
     O.BUF = std::make_unique_for_overwrite<char[]>(OUTPUT_BUFFER_BYTES);  // only filled bytes are read
     O.CAP = OUTPUT_BUFFER_BYTES;
@@ -85,11 +154,9 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
     OUTPUT_FLUSH(O);
     len = 0;
     if (need > O.CAP) {
-      // A record larger than the whole buffer goes out at once, held together
-      // against the console events so that it is never left half written.
-      CONSOLE_EVENTS_HELD hold;
-      WRITE_DIRECT(O, BODY);
-      WRITE_DIRECT(O, "\r\n");
+      // A record larger than the whole buffer goes out at once, as one write
+      // that a refusal or a signal undoes whole.
+      SEND_DIRECT(O, BODY, "\r\n");
       return;
     }
   }
@@ -109,23 +176,32 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   }
   CUT_IF_PENDING(O);
   OUTPUT_FLUSH(O);
-  CONSOLE_EVENTS_HELD hold;
-  WRITE_DIRECT(O, BYTES);
+  SEND_DIRECT(O, BYTES);
 }
 
 void OUTPUT_FLUSH(OUTPUT& O) {
-  if (O.FD < 0 || O.LEN.load(std::memory_order_relaxed) == 0) return;
-  CONSOLE_EVENTS_HELD hold;
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
-  int err = WRITE_ALL(O.FD, O.BUF.get(), len);
-  O.LEN.store(0, std::memory_order_relaxed);
+  if (O.FD < 0 || len == 0) return;
+  const int err = SEND(O, std::string_view(O.BUF.get(), len));
+  LAND(O, true);
   if (err != 0) FAIL_IO(38, O.UNIT, err);
 }
 
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   if (O.FD < 0) return;
-  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+  const bool in_flight = O.IN_FLIGHT.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
-  if (len > 0) (void)WRITE_ALL(O.FD, O.BUF.get(), len);
+  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   O.LEN.store(0, std::memory_order_relaxed);
+  O.IN_FLIGHT.store(false, std::memory_order_relaxed);
+  if (!O.REGULAR) {
+    // How much of an interrupted write reached a pipe is unknown: the rest
+    // cannot be matched to it, so nothing more is written there.
+    if (!in_flight && len > 0) WRITE_UNLESS_STALLED(O.FD, O.BUF.get(), len);
+    return;
+  }
+  const std::int64_t start =
+      in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : WRITE_POSITION(O);
+  if (in_flight) CUT_BACK(O, start);
+  if (len > 0 && WRITE_ALL(O.FD, O.BUF.get(), len) != 0) CUT_BACK(O, start);
 }

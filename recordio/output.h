@@ -5,11 +5,13 @@
 // when it fills, before a console read, before anything goes to standard error
 // and at every end of the run. The buffer only ever holds complete records, so
 // whatever ends the run can write it out and the file holds exactly the records
-// completed so far. A unit with FD < 0 keeps its records in MEMORY instead
-// (tests read them back).
+// completed so far. A write that the system refuses partway leaves a regular
+// file cut back to where the write began, so no record is left half written.
+// A unit with FD < 0 keeps its records in MEMORY instead (tests read them back).
 #include <atomic>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,9 +21,16 @@ struct OUTPUT {
   int FD = -1;                   // file descriptor; below 0: memory output
   bool READ_ONLY = false;        // opened for reading only: a write is report 47
   bool CUT_PENDING = false;      // the first record cuts the file to what the run writes
+  bool REGULAR = false;          // a regular file: a refused write can be cut back
+  bool APPENDS = false;          // opened for appending: writes go to the file's end
   std::unique_ptr<char[]> BUF;   // complete records not yet handed to the system
   std::size_t CAP = 0;
-  std::atomic<std::size_t> LEN{0};  // read by the console-event handler
+  std::atomic<std::size_t> LEN{0};  // read by the signal handlers
+  // While records are being handed over, IN_FLIGHT is set and, for a regular
+  // file, FLIGHT_START is its end before the write: a handler that ends the
+  // run then cuts the file back there and writes the buffer again.
+  std::atomic<bool> IN_FLIGHT{false};
+  std::atomic<std::int64_t> FLIGHT_START{0};
   std::string MEMORY;            // memory output: every record written
 };
 
@@ -41,11 +50,14 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);
 // with report 38 (the system's text first).
 void OUTPUT_FLUSH(OUTPUT& O);
 
-// Async-signal-safe: write the buffered records with plain write(2) calls and
-// ignore errors. Used only on the way out of the process.
+// Async-signal-safe, for the ways out of the process: write the buffered
+// records, errors ignored, and on a regular file leave only whole records
+// (a write that was under way is done again from its start). Anything else
+// (a pipe, a terminal) is given up once it takes no bytes for a while, so a
+// reader that never reads cannot hold the end of the run.
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept;
 
-// Hold back the console events (SIGINT, SIGQUIT, SIGHUP) and return the mask
-// that was in force before. Their handler writes out the output buffers, so
-// they wait while a buffer is being handed over and once the run is ending.
-sigset_t HOLD_CONSOLE_EVENTS() noexcept;
+// Hold back the signals that end the run (SIGINT, SIGQUIT, SIGHUP, SIGTERM)
+// and return the mask that was in force before. They wait while the output
+// state changes and once the run is ending; never during a write itself.
+sigset_t HOLD_END_SIGNALS() noexcept;

@@ -47,7 +47,7 @@ std::atomic<bool> REPORTING{false};
 
 [[noreturn]] void REPORT_AND_EXIT(int REPORT, int UNIT, std::string_view FIRST_LINE) {
   if (REPORTING.exchange(true)) ::_exit(REPORT);
-  HOLD_CONSOLE_EVENTS();
+  HOLD_END_SIGNALS();
 
   DRAIN_CONSOLE_FOR_EXIT();
   if (!FIRST_LINE.empty()) {
@@ -104,6 +104,15 @@ void FAIL_IO(int REPORT, int UNIT, int OS_ERRNO) {
 
 void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE) {
   REPORT_AND_EXIT(REPORT, UNIT, FIRST_LINE);
+}
+
+void FAIL_OUT_OF_MEMORY() noexcept {
+  if (REPORTING.exchange(true)) ::_exit(71);
+  HOLD_END_SIGNALS();
+  DRAIN_CONSOLE_FOR_EXIT();
+  WRITE_IGNORING_ERRORS(STDERR_FILENO, "kovaconv: error: out of memory\n");
+  DRAIN_ALL_FOR_EXIT();
+  ::_exit(71);
 }
 
 void WARN(std::string_view TEXT) {

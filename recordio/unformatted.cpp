@@ -1,5 +1,6 @@
 #include "recordio/unformatted.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -46,9 +47,35 @@ std::uint64_t LITTLE_ENDIAN_64(const unsigned char* p) {
   return std::uint64_t{LITTLE_ENDIAN_32(p)} | std::uint64_t{LITTLE_ENDIAN_32(p + 4)} << 32;
 }
 
-bool END_OF_FILE(int UNIT, bool EOF_BRANCH) {
-  if (!EOF_BRANCH) FAIL_IO(24, UNIT, 0);
+// Data bytes read at once into the record window: items never straddle more
+// than one refill, and a record of any length costs no more than this.
+constexpr std::size_t WINDOW_BYTES = std::size_t{64} << 10;
+
+bool END_OF_FILE(int UNIT, bool CLEAN_END) {
+  if (!CLEAN_END) FAIL_IO(24, UNIT, 0);
   return false;
+}
+
+// Read the window anew from R.POS on: as many data bytes as it holds, or
+// the rest of the record.
+void SLIDE_WINDOW(RECORD& R) {
+  UNIT_SLOT& slot = *R.SLOT;
+  if (slot.REC.size() < WINDOW_BYTES) slot.REC.resize(WINDOW_BYTES);
+  const std::size_t n = std::min(WINDOW_BYTES, R.LEN - R.POS);
+  // The file was cut short behind the size seen when the record was fetched.
+  if (!READ_AT(slot, slot.REC.data(), n, R.DATA_AT + R.POS)) FAIL_IO(24, R.UNIT, 0);
+  R.WINDOW = slot.REC.data();
+  R.WINDOW_FROM = R.POS;
+  R.WINDOW_TO = R.POS + n;
+}
+
+// The next N (at most 8) data bytes of R, after the check for report 67.
+const unsigned char* TAKE_BYTES(RECORD& R, std::size_t N) {
+  NEED_BYTES(R, N);
+  if (R.POS + N > R.WINDOW_TO) SLIDE_WINDOW(R);
+  const unsigned char* at = R.WINDOW + (R.POS - R.WINDOW_FROM);
+  R.POS += N;
+  return at;
 }
 
 }  // namespace
@@ -57,25 +84,23 @@ bool FETCH_RECORD(int UNIT, RECORD& R, bool EOF_BRANCH) {
   UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 39);
   const std::uint64_t size = FILE_SIZE(slot);
   const std::uint64_t left = size > slot.POS ? size - slot.POS : 0;
-  if (left < LENGTH_FIELD) return END_OF_FILE(UNIT, EOF_BRANCH);
+  // Only an end exactly where a record would start is the clean end.
+  const bool clean_end = EOF_BRANCH && left == 0;
+  if (left < LENGTH_FIELD) return END_OF_FILE(UNIT, clean_end);
 
   unsigned char field[LENGTH_FIELD];
-  if (!READ_AT(slot, field, sizeof field, slot.POS)) return END_OF_FILE(UNIT, EOF_BRANCH);
+  if (!READ_AT(slot, field, sizeof field, slot.POS)) return END_OF_FILE(UNIT, false);
   const auto length = static_cast<std::int32_t>(LITTLE_ENDIAN_32(field));
   // A record the file cannot hold, length fields included, is a record cut
-  // off by the end of the file; this is decided before storage grows for it.
+  // off by the end of the file; this is decided before any data is read.
   if (left < 2 * LENGTH_FIELD || length < 0 ||
       static_cast<std::uint64_t>(length) > left - 2 * LENGTH_FIELD) {
-    return END_OF_FILE(UNIT, EOF_BRANCH);
+    return END_OF_FILE(UNIT, false);
   }
   const auto bytes = static_cast<std::size_t>(length);
-  if (slot.REC.size() < bytes) slot.REC.resize(bytes);
-  if (!READ_AT(slot, slot.REC.data(), bytes, slot.POS + LENGTH_FIELD)) {
-    return END_OF_FILE(UNIT, EOF_BRANCH);
-  }
-  // The trailing length field is not read: only its presence counts.
+  // The data and the trailing length field are read only as items need them.
+  R = RECORD{UNIT, bytes, 0, &slot, slot.POS + LENGTH_FIELD, nullptr, 0, 0};
   slot.POS += bytes + 2 * LENGTH_FIELD;
-  R = RECORD{UNIT, slot.REC.data(), bytes, 0};
   return true;
 }
 
@@ -84,22 +109,16 @@ void NEED_BYTES(const RECORD& R, std::uint64_t BYTES) {
 }
 
 std::int32_t TAKE_INT(RECORD& R) {
-  NEED_BYTES(R, 4);
-  const auto value = static_cast<std::int32_t>(LITTLE_ENDIAN_32(R.DATA + R.POS));
-  R.POS += 4;
-  return value;
+  return static_cast<std::int32_t>(LITTLE_ENDIAN_32(TAKE_BYTES(R, 4)));
 }
 
-double TAKE_REAL8(RECORD& R) {
-  NEED_BYTES(R, 8);
-  const double value = std::bit_cast<double>(LITTLE_ENDIAN_64(R.DATA + R.POS));
-  R.POS += 8;
-  return value;
-}
+double TAKE_REAL8(RECORD& R) { return std::bit_cast<double>(LITTLE_ENDIAN_64(TAKE_BYTES(R, 8))); }
 
 void TAKE_TEXT(RECORD& R, std::span<char> DEST) {
   NEED_BYTES(R, DEST.size());
-  if (!DEST.empty()) std::memcpy(DEST.data(), R.DATA + R.POS, DEST.size());
+  // Straight into DEST, whatever its length.
+  auto* to = reinterpret_cast<unsigned char*>(DEST.data());
+  if (!DEST.empty() && !READ_AT(*R.SLOT, to, DEST.size(), R.DATA_AT + R.POS)) FAIL_IO(24, R.UNIT, 0);
   R.POS += DEST.size();
 }
 

@@ -5,16 +5,25 @@
 #include <cstdint>
 #include <span>
 
+struct UNIT_SLOT;
+
+// The record being read. Its data stay in the file: items are read through a
+// window of bounded size, and bytes beyond the items taken are never read.
 struct RECORD {
   int UNIT = 0;
-  const unsigned char* DATA = nullptr;  // valid until the next fetch on UNIT
-  std::size_t LEN = 0;
+  std::size_t LEN = 0;  // data bytes, from the length field
   std::size_t POS = 0;  // items are taken from the front; the rest is skipped
+  UNIT_SLOT* SLOT = nullptr;
+  std::uint64_t DATA_AT = 0;              // file offset of the first data byte
+  const unsigned char* WINDOW = nullptr;  // data bytes [WINDOW_FROM, WINDOW_TO)
+  std::size_t WINDOW_FROM = 0;
+  std::size_t WINDOW_TO = 0;
 };
 
-// Fetch the next record of UNIT into R. At the end-of-file condition (no
-// record, or one cut off by the end of the file) returns false when
-// EOF_BRANCH is set; otherwise the run ends with report 24.
+// Fetch the next record of UNIT into R. The end-of-file condition (no record,
+// or one cut off by the end of the file, judged from its length field) ends
+// the run with report 24, except that with EOF_BRANCH an end of the file
+// exactly where the record would start returns false.
 bool FETCH_RECORD(int UNIT, RECORD& R, bool EOF_BRANCH);
 
 // Report 67 unless at least BYTES remain in R (checked before sizing storage).

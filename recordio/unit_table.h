@@ -24,14 +24,15 @@ struct UNIT_SLOT {
   ino_t INO = 0;
   OUTPUT OUT;
 
-  // Text input: bytes read ahead, [IN_START, IN_END) not yet taken.
+  // Text input: bytes read ahead, [IN_START, IN_END) not yet taken. The
+  // buffer has a fixed size; a longer line passes through it.
   std::vector<char> IN;
   std::size_t IN_START = 0;
   std::size_t IN_END = 0;
-  std::size_t IN_SCANNED = 0;  // bytes after IN_START known to hold no line feed
   bool IN_EOF = false;
 
-  // Unformatted input: the offset of the next record and the record fetched last.
+  // Unformatted input: the offset of the next record, and a window onto the
+  // data of the record fetched last (never more than the window's size).
   std::uint64_t POS = 0;
   std::vector<unsigned char> REC;
 };
@@ -40,9 +41,14 @@ struct UNIT_SLOT {
 // A unit that is not connected ends the run with REPORT ("Bad file descriptor").
 UNIT_SLOT& CONNECTED_UNIT(int UNIT, int REPORT);
 
-// The next text record of UNIT (a line without its line end), valid until the
-// next read on UNIT. End of input ends the run with report 24.
-std::string_view NEXT_TEXT_RECORD(int UNIT);
+// The next text record of UNIT with the blanks around it removed (a typed
+// file name). Of a very long line only the first few kilobytes are kept,
+// enough for any name the system takes. End of input is report 24.
+std::string NEXT_NAME_RECORD(int UNIT);
+
+// The out-of-memory end: completed records written out, the line
+// "kovaconv: error: out of memory", units closed, exit status 71.
+[[noreturn]] void FAIL_OUT_OF_MEMORY() noexcept;
 
 // A failure report whose first line is FIRST_LINE instead of the system's text.
 [[noreturn]] void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE);

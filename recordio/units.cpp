@@ -43,7 +43,7 @@ void REMEMBER_FILE_ID(UNIT_SLOT& slot) {
 
 // Forget what an earlier connection of the slot read ahead.
 void RESET_INPUT(UNIT_SLOT& slot) {
-  slot.IN_START = slot.IN_END = slot.IN_SCANNED = 0;
+  slot.IN_START = slot.IN_END = 0;
   slot.IN_EOF = false;
   slot.POS = 0;
 }
@@ -122,8 +122,8 @@ std::string NAME_FOR_BLANK(int UNIT) {
   *end++ = ' ';
   for (;;) {
     OUTPUT_WRITE_NOW(console, std::string_view(prompt.data(), end));
-    const std::string_view answer = TRIM_BLANKS(NEXT_TEXT_RECORD(CONSOLE_IN));
-    if (!answer.empty()) return std::string(answer);
+    std::string answer = NEXT_NAME_RECORD(CONSOLE_IN);
+    if (!answer.empty()) return answer;
   }
 }
 
@@ -196,13 +196,13 @@ const UNIT_SLOT* HOLDER_OF(int FD, const UNIT_SLOT& self) {
   ::_exit(STATUS);
 }
 
-void FLUSH_ALL() {
+}  // namespace
+
+void FLUSH_ALL_UNITS() {
   for (UNIT_SLOT& slot : UNITS) {
     if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUT);
   }
 }
-
-}  // namespace
 
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
   ARGUMENTS = std::span<char*>(ARGV, ARGC > 0 ? static_cast<std::size_t>(ARGC) : 0);
@@ -306,15 +306,17 @@ void DRAIN_ALL_FOR_EXIT() noexcept {
   }
 }
 
+// The records are written out first, open to the signals (a blocked write
+// stays interruptible); after that no signal changes how the run ends.
 void STOP_RUN() {
-  HOLD_CONSOLE_EVENTS();  // the run is ending: no event becomes a report now
-  FLUSH_ALL();
+  FLUSH_ALL_UNITS();
+  HOLD_END_SIGNALS();
   CLOSE_ALL_AND_EXIT(0);
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {
-  HOLD_CONSOLE_EVENTS();  // the run is ending: no event becomes a report now
-  FLUSH_ALL();
+  FLUSH_ALL_UNITS();
+  HOLD_END_SIGNALS();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);
   WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
   CLOSE_ALL_AND_EXIT(CODE);

@@ -13,9 +13,11 @@ enum class FORM { FORMATTED, UNFORMATTED };
 // Remember the process arguments: a blank file name takes the next unused one.
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
 
-// Route control-C, control-BREAK and window-close (SIGINT, SIGQUIT, SIGHUP) to
-// their report, and keep a refused console write from killing the run (SIGPIPE).
-void INSTALL_CONSOLE_EVENTS();
+// Route control-C, control-BREAK and window-close (SIGINT, SIGQUIT, SIGHUP)
+// and SIGTERM to their end of the run, make a write refused by a closed pipe
+// or the file-size limit a report instead of a kill (SIGPIPE, SIGXFSZ), and
+// make memory that cannot be had the out-of-memory end.
+void INSTALL_RUN_ENDS();
 
 // Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends
 // the run with its report.
@@ -30,6 +32,10 @@ OUTPUT& CONNECT_MEMORY_UNIT(int UNIT);
 
 // Write out the console output (before a console read or a line on standard error).
 void FLUSH_CONSOLE();
+
+// Write out every unit's records (before the termination message, so that a
+// refused write is reported instead of a normal end).
+void FLUSH_ALL_UNITS();
 
 // The file name of a unit as reports show it.
 std::string_view UNIT_NAME(int UNIT);

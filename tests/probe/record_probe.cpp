@@ -22,7 +22,7 @@
 int main(int argc, char** argv) {
   if (argc < 2) return 125;
   SET_COMMAND_ARGUMENTS(argc - 1, argv + 1);  // the script stands in for the program name
-  INSTALL_CONSOLE_EVENTS();  // as the converter does
+  INSTALL_RUN_ENDS();  // as the converter does
   const auto SAY = [](std::string_view text) { PUT_RECORD(OUTPUT_OF(CONSOLE_OUT), text); };
   std::int32_t value = 77;  // what a null answer leaves
   RECORD record;
