@@ -27,14 +27,18 @@ inline bool WAIT_FOR_SIZE(const std::filesystem::path& path, std::uintmax_t byte
   return false;
 }
 
-// A probe left running: standard input is a pipe held open (so a console read
-// waits), standard output and error go to files beside the scratch directory.
+// A program left running (the probe, unless ARGV names another): standard input
+// is a pipe held open (so a console read waits until INPUT gets a line),
+// standard output and error go to files beside the scratch directory.
 struct LIVE {
   pid_t PID = -1;
   int INPUT = -1;
   std::string OUT_PATH, ERR_PATH;
 
   LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path = {})
+      : LIVE(S, std::vector<std::string>{RECORD_PROBE_EXE, std::move(script)}, std::move(out_path)) {}
+
+  LIVE(const e2e::SCRATCH& S, std::vector<std::string> args, std::string out_path = {})
       : OUT_PATH(out_path.empty() ? (S.ROOT / "stdout").string() : out_path),
         ERR_PATH((S.ROOT / "stderr").string()) {
     int fds[2];
@@ -45,8 +49,10 @@ struct LIVE {
     posix_spawn_file_actions_addopen(&fa, 1, OUT_PATH.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&fa, 2, ERR_PATH.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, S.DIR.c_str());
-    char* argv[] = {const_cast<char*>(RECORD_PROBE_EXE), script.data(), nullptr};
-    if (::posix_spawn(&PID, RECORD_PROBE_EXE, &fa, nullptr, argv, environ) != 0) PID = -1;
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&PID, argv[0], &fa, nullptr, argv.data(), environ) != 0) PID = -1;
     posix_spawn_file_actions_destroy(&fa);
     ::close(fds[0]);
     INPUT = fds[1];

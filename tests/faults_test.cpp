@@ -1,0 +1,324 @@
+// Runs that end under faults of the machine: a full disk, the file-size and
+// address-space limits, huge or padded records, endless lines, SIGTERM at any
+// moment and output that nobody reads. Each ends in its written way, and
+// every file it leaves (and the console output) is a whole-record prefix of
+// what the undisturbed run writes.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+
+#include "tests/probe/probe_support.h"
+
+namespace {
+
+using FILES = std::map<std::string, std::string>;
+using CLOCK = std::chrono::steady_clock;
+
+#ifdef KOVA_SANITIZED_BUILD
+// The sanitizers reserve terabytes of address space: no address-space limit can be set.
+constexpr bool ADDRESS_LIMITS = false;
+#else
+constexpr bool ADDRESS_LIMITS = true;
+#endif
+
+const std::string AS_64_MIB = "--as=67108864";
+const std::string TERMINATED = "kovaconv: terminated\n";
+const std::string OUT_OF_MEMORY = "kovaconv: error: out of memory\n";
+
+// A result file of HEAD, a hole of HOLE zero bytes that takes no disk space, and TAIL.
+struct RESULT {
+  std::string HEAD;
+  std::uint64_t HOLE = 0;
+  std::string TAIL;
+};
+
+// Runs take the result file from beside their directory ("../r.bin"), so that
+// the directory itself can be a small file system holding only the outputs.
+void PREPARE(const e2e::SCRATCH& s, const RESULT& result) {
+  const std::filesystem::path path = s.ROOT / "r.bin";
+  e2e::WRITE_PATH(path, result.HEAD);
+  std::filesystem::resize_file(path, result.HEAD.size() + result.HOLE);
+  std::ofstream(path, std::ios::binary | std::ios::app).write(result.TAIL.data(), std::ssize(result.TAIL));
+  s.WRITE("WORK.LST", e2e::WORK_LIST("../r.bin"));
+}
+void PREPARE(const e2e::SCRATCH& s, const std::string& result) { PREPARE(s, RESULT{result, 0, ""}); }
+
+// Every file of the run's directory but WORK.LST.
+FILES OUTPUT_FILES(const e2e::SCRATCH& s) {
+  FILES files;
+  for (const auto& entry : std::filesystem::directory_iterator(s.DIR))
+    if (std::string name = entry.path().filename(); name != "WORK.LST" && entry.is_regular_file())
+      files[name] = s.READ(name);
+  return files;
+}
+
+// A conversion, through prlimit when LIMITS are given.
+e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<std::string> limits = {}) {
+  if (limits.empty()) return s.CONVERT(answers);
+  limits.push_back(KOVACONV_EXE);
+  return e2e::RUN_PROGRAM(s.DIR, "/usr/bin/prlimit", answers, limits);
+}
+
+// What the undisturbed run writes: its files and its console output.
+struct NORMAL {
+  FILES FILES_;
+  std::string OUT;
+};
+NORMAL NORMAL_RUN(const std::string& result, std::string_view answers) {
+  e2e::SCRATCH s;
+  PREPARE(s, result);
+  const e2e::RUN r = CONVERT(s, answers);
+  EXPECT_EQ(r.STATUS, 0);
+  EXPECT_EQ(r.ERR, "");
+  return {OUTPUT_FILES(s), r.OUT};
+}
+
+// Each file the run left is a whole-record prefix of its normal contents (the
+// same contents when WHOLE), and so is the console output; a run that ended
+// with a line on standard error did not show the termination message.
+void EXPECT_WHOLE_RECORDS(const e2e::SCRATCH& s, const e2e::RUN& r, const NORMAL& normal,
+                          bool whole) {
+  const auto expect_prefix = [whole](const std::string& name, const std::string& got,
+                                     const std::string& full) {
+    if (whole) {
+      EXPECT_EQ(got.size(), full.size()) << name;
+    }
+    EXPECT_TRUE(full.starts_with(got)) << name << ": " << got.size() << " of " << full.size();
+    EXPECT_TRUE(got.empty() || got.ends_with("\r\n")) << name;
+  };
+  for (const auto& [name, bytes] : OUTPUT_FILES(s)) {
+    const auto full = normal.FILES_.find(name);
+    ASSERT_NE(full, normal.FILES_.end()) << name;
+    expect_prefix(name, bytes, full->second);
+  }
+  if (whole) {
+    EXPECT_EQ(OUTPUT_FILES(s).size(), normal.FILES_.size());
+  }
+  expect_prefix("console", r.OUT, normal.OUT);
+  if (!r.ERR.empty()) {
+    EXPECT_EQ(r.OUT.find("NORMAL TERMINATION"), std::string::npos);
+  }
+}
+
+// A small file system mounted on the run's directory for one case.
+struct SMALL_DISK {
+  const e2e::SCRATCH& S;
+  bool MOUNTED;
+  SMALL_DISK(const e2e::SCRATCH& s, std::size_t bytes)
+      : S(s), MOUNTED(::mount("tmpfs", s.DIR.c_str(), "tmpfs", 0,
+                              ("size=" + std::to_string(bytes)).c_str()) == 0) {}
+  ~SMALL_DISK() {
+    if (MOUNTED) ::umount2(S.DIR.c_str(), MNT_DETACH);
+  }
+};
+
+// A result file of about NODES nodes and STEPS steps from the sample generator.
+std::string SAMPLE(int nodes, int steps) {
+  e2e::SCRATCH s;
+  const e2e::RUN r = e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "",
+                                      {"--nodes", std::to_string(nodes), "--steps", std::to_string(steps)});
+  EXPECT_EQ(r.STATUS, 0);
+  return s.READ("result.bin");
+}
+
+// The model part of a result file: its first five records.
+std::string MODEL_OF(const std::string& result) {
+  std::size_t at = 0;
+  for (int k = 0; k < 5; ++k) at += 8 + static_cast<std::size_t>(e2e::INT4_AT(result, at));
+  return result.substr(0, at);
+}
+
+// Where the console output of a run ends while it waits at the time-step question.
+std::size_t STEP_QUESTION_END(std::string_view out) {
+  constexpr std::string_view question = "Final time step avairable \r\n   INPUT No. ? =\r\n";
+  return out.find(question) + question.size();
+}
+
+std::string REPORT_38(const e2e::SCRATCH& s, const char* os_text, int unit, const char* name) {
+  return std::string("forrtl: ") + os_text + "\n" +
+         probe::SEVERE(38, "error during write", unit, e2e::REPORTED_PATH(s, name));
+}
+
+}  // namespace
+
+// A write the system refuses partway (full disk, file-size limit) is cut back to
+// whole records, the other units' last writes too, and reported instead of a
+// normal end, even when all output was still buffered at the termination message.
+TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
+  const std::string result = SAMPLE(4000, 10);
+  const std::string tecplot_all = e2e::ANSWERS(2, "out.dat", -1), tecplot_final = e2e::ANSWERS(2, "out.dat", 0);
+  const std::string atlas_all = e2e::ANSWERS(3, "", -1);
+  const struct {
+    const char* NAME;
+    std::string ANSWERS;
+    std::size_t DISK;  // size of the small file system; 0: the file-size limit instead
+    int UNIT;
+    const char *FILE, *OS_TEXT;
+    bool KEEPS_RECORDS;  // whole records were written out before the refused write
+  } cases[] = {
+      {"disk full after a megabyte", tecplot_all, 1536 << 10, 8, "out.dat", "No space left on device",
+       true},
+      {"disk full, output still buffered", tecplot_final, 64 << 10, 8, "out.dat",
+       "No space left on device", false},
+      {"disk full for both ATLAS files", atlas_all, 1100 << 10, 22, "atlas.pst",
+       "No space left on device", true},
+      {"file-size limit", tecplot_all, 0, 8, "out.dat", "File too large", true},
+  };
+  std::map<std::string, NORMAL> normal;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.NAME);
+    if (!normal.contains(c.ANSWERS)) normal[c.ANSWERS] = NORMAL_RUN(result, c.ANSWERS);
+    e2e::SCRATCH s;
+    std::optional<SMALL_DISK> disk;
+    if (c.DISK > 0 && !disk.emplace(s, c.DISK).MOUNTED) {
+      GTEST_SKIP() << "a small tmpfs cannot be mounted here (needs root)";
+    }
+    PREPARE(s, result);
+    const e2e::RUN r = c.DISK > 0 ? CONVERT(s, c.ANSWERS) : CONVERT(s, c.ANSWERS, {"--fsize=1572864"});
+    EXPECT_EQ(r.STATUS, 38);
+    EXPECT_EQ(r.ERR, REPORT_38(s, c.OS_TEXT, c.UNIT, c.FILE));
+    EXPECT_WHOLE_RECORDS(s, r, normal[c.ANSWERS], false);
+    EXPECT_EQ(!s.READ(c.FILE).empty(), c.KEEPS_RECORDS);
+  }
+}
+
+// Memory follows the counts only: a padded record, endless lines and a count whose
+// record cannot hold it cost next to nothing; a store that cannot be had is the
+// out-of-memory end.
+TEST(Faults, MemoryIsBoundedByTheCounts) {
+  const std::string result = SAMPLE(400, 3);
+  const std::string model = MODEL_OF(result), steps = result.substr(model.size());
+  const std::string answers = e2e::ANSWERS(2, "out.dat", -1);
+  const NORMAL normal = NORMAL_RUN(result, answers);
+
+  // The title record padded to 200 MB.
+  const std::int32_t padded = 200 << 20;
+  const RESULT padded_title{e2e::INT4(padded) + model.substr(4, 80), padded - 80U,
+                            e2e::INT4(padded) + model.substr(88) + steps};
+  // A node count of 2^31 - 1 with a node record of 2 GiB - 1; two million nodes
+  // with a record that holds them (72 MB), for a store of about 150 MB.
+  const std::string title = model.substr(0, 88);
+  const RESULT huge{title + e2e::FRAME(e2e::INT4(INT32_MAX)) + e2e::INT4(INT32_MAX), INT32_MAX,
+                    e2e::INT4(INT32_MAX)};
+  const RESULT big{title + e2e::FRAME(e2e::INT4(2000000)) + e2e::INT4(72000000), 72000000,
+                   e2e::INT4(72000000)};
+  // 70 MB lines: the first of the work list, and the answers: "0" followed by
+  // blanks and a value that is dropped, and the menu choice 2 after a million zeros.
+  const std::size_t line = 70 << 20;
+  const std::string long_answers = "0" + std::string(line, ' ') + "x\n0\n" +
+                                   std::string(1 << 20, '0') + "2" + answers.substr(5);
+  const struct {
+    const char* NAME;
+    RESULT FILE;
+    std::string ANSWERS, FIRST_LINE;  // of WORK.LST, when given
+    int STATUS;
+  } cases[] = {
+      {"padded title record", padded_title, answers, "", 0},
+      {"endless lines", {result, 0, ""}, long_answers, std::string(line, 'w'), 0},
+      {"count beyond its record", huge, answers, "", 67},
+      {"store beyond the address space", big, answers, "", 71},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.NAME);
+    // Without the limit, two million nodes are simply converted.
+    if (c.STATUS == 71 && !ADDRESS_LIMITS) continue;
+    e2e::SCRATCH s;
+    PREPARE(s, c.FILE);
+    const std::string work_list = e2e::WORK_LIST("../r.bin");
+    s.WRITE("WORK.LST", c.FIRST_LINE.empty() ? work_list : c.FIRST_LINE + work_list.substr(work_list.find('\n')));
+    const auto start = CLOCK::now();
+    const e2e::RUN r = CONVERT(s, c.ANSWERS, ADDRESS_LIMITS ? std::vector{AS_64_MIB} : std::vector<std::string>{});
+    EXPECT_EQ(r.STATUS, c.STATUS);
+    const std::string result_path = (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string();
+    EXPECT_EQ(r.ERR, c.STATUS == 0    ? ""
+                     : c.STATUS == 71 ? OUT_OF_MEMORY
+                                      : probe::SEVERE(67, "input statement requires too much data", 10, result_path));
+    EXPECT_WHOLE_RECORDS(s, r, normal, c.STATUS == 0);
+    // The count is judged from the length field: nothing of the record is read.
+    if (c.STATUS == 67) {
+      EXPECT_LT(CLOCK::now() - start, std::chrono::seconds(1));
+    }
+  }
+}
+
+// SIGTERM at any moment, and the console events or SIGTERM while a write is
+// blocked: the run ends within a second with its line and status, and regular
+// files hold whole records.
+TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
+  const std::string result = SAMPLE(8000, 8);
+  const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
+  const NORMAL normal = NORMAL_RUN(result, femap);
+
+  // SIGTERM at random moments of a FEMAP conversion of every step.
+  const auto start = CLOCK::now();
+  NORMAL_RUN(result, femap);
+  const auto normal_time = std::chrono::duration_cast<std::chrono::microseconds>(CLOCK::now() - start);
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE(seed);
+    e2e::SCRATCH s;
+    PREPARE(s, result);
+    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
+    ASSERT_EQ(::write(run.INPUT, femap.data(), femap.size()), static_cast<ssize_t>(femap.size()));
+    std::mt19937 random(seed);
+    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.1, 1.1)(random));
+    ::kill(run.PID, SIGTERM);
+    const int status = run.FINISH();
+    const e2e::RUN r{status, 0, e2e::READ_PATH(run.OUT_PATH), e2e::READ_PATH(run.ERR_PATH)};
+    EXPECT_EQ(r.ERR, status == 0 ? "" : TERMINATED);  // the run may have ended first
+    EXPECT_TRUE(status == 143 || status == 0) << status;
+    EXPECT_WHOLE_RECORDS(s, r, normal, status == 0);
+  }
+
+  // Killed at the step question: the FEMAP model blocks are all in the file, as a
+  // run of the model part alone writes them.
+  {
+    const NORMAL model_only = NORMAL_RUN(MODEL_OF(result), femap);
+    e2e::SCRATCH s;
+    PREPARE(s, result);
+    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
+    const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
+    ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+    const std::string question = normal.OUT.substr(0, STEP_QUESTION_END(normal.OUT));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, question.size()));
+    ::kill(run.PID, SIGTERM);
+    EXPECT_EQ(run.FINISH(), 143);
+    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), question);
+    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), TERMINATED);
+    EXPECT_EQ(s.READ("out.dat"), model_only.FILES_.at("out.dat"));
+  }
+
+  // A blocked write: the output (or atlas.pst) is a FIFO that nobody reads.
+  const std::string tecplot = e2e::ANSWERS(2, "out.dat", -1), atlas = e2e::ANSWERS(3, "", -1);
+  const NORMAL atlas_normal = NORMAL_RUN(result, atlas);
+  const struct { const char* FIFO; std::string ANSWERS; int SIGNAL, STATUS; std::string ERR; } blocked[] = {
+      {"out.dat", tecplot, SIGINT, 0, "forrtl: error (200): program aborting due to control-C event\n"},
+      {"out.dat", tecplot, SIGHUP, 2, "forrtl: error (200): program aborting due to window-CLOSE event\n"},
+      {"out.dat", tecplot, SIGTERM, 143, TERMINATED},
+      {"atlas.pst", atlas, SIGTERM, 143, TERMINATED},
+  };
+  for (const auto& b : blocked) {
+    SCOPED_TRACE(b.ERR);
+    e2e::SCRATCH s;
+    PREPARE(s, result);
+    ASSERT_EQ(::mkfifo((s.DIR / b.FIFO).c_str(), 0644), 0);
+    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
+    ASSERT_EQ(::write(run.INPUT, b.ANSWERS.data(), b.ANSWERS.size()), static_cast<ssize_t>(b.ANSWERS.size()));
+    // The pipe fills long before the first step is written out.
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto signalled = CLOCK::now();
+    ::kill(run.PID, b.SIGNAL);
+    EXPECT_EQ(run.FINISH(), b.STATUS);
+    EXPECT_LT(CLOCK::now() - signalled, std::chrono::milliseconds(1000));
+    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), b.ERR);
+    if (b.ANSWERS == atlas) {
+      EXPECT_EQ(s.READ("atlas.msh"), atlas_normal.FILES_.at("atlas.msh"));
+    }
+  }
+}
