@@ -3,6 +3,7 @@
 //   open U NAME old|unknown f|u   NAME "-" is a blank name (it takes an ARGUMENT)
 //   put U TEXT                    one record TEXT ("_" stands for a blank)
 //   many U N                      N records "RECORD00000001", ...
+//   wide U N                      N records of 4 MiB, each all one digit 1-9 (1, 2, ...)
 //   int U | chars U               read one integer ("VALUE n") or 20 characters ("[...]")
 //   fetch U | fetchbranch U       fetch a record: "LEN n", or "EOF" at the branch
 //   ints N | reals N | text N     take items from the record fetched last
@@ -44,6 +45,12 @@ int main(int argc, char** argv) {
       for (int i = 1; i <= std::atoi(w[2].c_str()); ++i) {
         std::snprintf(line, sizeof line, "RECORD%08d", i);
         PUT_RECORD(OUTPUT_OF(unit), line);
+      }
+    } else if (w[0] == "wide") {
+      std::string wide(std::size_t{4} << 20, ' ');
+      for (int i = 1; i <= std::atoi(w[2].c_str()); ++i) {
+        wide.assign(wide.size(), static_cast<char>('0' + 1 + (i - 1) % 9));
+        PUT_RECORD(OUTPUT_OF(unit), wide);
       }
     } else if (w[0] == "int") {
       READ_INTEGER(unit, value);
