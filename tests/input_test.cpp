@@ -10,7 +10,7 @@ const std::string CONSOLE_EOF = probe::SEVERE(24, "end-of-file during read", -4,
 TEST(TextInput, EveryAnswerForm) {
   // Each answer and the value the read gives: 77 before the first read, and a
   // null value or a slash keeps the value before. Reals are cut toward zero.
-  const struct { const char* LINE; int VALUE; } answers[] = {
+  const struct { std::string LINE; int VALUE; } answers[] = {
       {"/\n", 77},         {", 7\n", 77},        {"  12  \n", 12},     {"5,\n", 5},
       {"6/\n", 6},         {"3*4\n", 4},         {"4*\n", 4},          {"2*.T.\n", -1},
       {"1.9\n", 1},        {"-0.5\n", 0},        {"-2.7\n", -2},       {".5\n", 0},
@@ -19,6 +19,10 @@ TEST(TextInput, EveryAnswerForm) {
       {"T\n", -1},         {".f.\n", 0},         {"true\n", -1},       {"3 4\n", 3},
       {"007\n", 7},        {"+12\n", 12},        {"-3\n", -3},         {"\t9\t,5\n", 9},
       {"21\r\n", 21},      {"2147483647\n", 2147483647},  {"-2147483648\n", -2147483647 - 1},
+      // Values far longer than the input buffer, read a character at a time.
+      {"2*" + std::string(5000, '0') + "9\n", 9},
+      {"1" + std::string(6000, '0') + "E-6000\n", 1},
+      {"-0." + std::string(9000, '0') + "5E9001\n", -5},
       {"6", 6},  // the last line has no line end
   };
   std::string input, script, expected;
@@ -36,17 +40,18 @@ TEST(TextInput, EveryAnswerForm) {
 }
 
 TEST(TextInput, MalformedAnswersEndTheRun) {
-  const struct { const char* LINE; int REPORT; } answers[] = {
+  const struct { std::string LINE; int REPORT; } answers[] = {
       {"x", 59},    {"12abc", 59}, {"1.2.3", 59}, {"1E2E3", 59}, {"+-3", 59}, {"1E+-3", 59},
       {"+", 59},    {".", 59},     {")", 59},     {"E5", 59},    {"0*5", 59}, {"*5", 59},
       {"1-2", 64},  {"1E", 64},    {"99999999999", 64},   {"2147483648", 64}, {"-2147483649", 64},
       {"3E9", 64},  {"-3e9", 64},  // real forms beyond 32 bits
       {"\t ", 24},  // blank lines are skipped up to the end of the input
+      {"T" + std::string(5000, 'x') + "*5", 59}, {std::string(5000, '1'), 64},
   };
   e2e::SCRATCH S;
   for (const auto& [answer, report] : answers) {
-    SCOPED_TRACE(answer);
-    const e2e::RUN r = probe::RUN(S, "put -1 asked;int -4", std::string(answer) + "\n");
+    SCOPED_TRACE(answer.substr(0, 20));
+    const e2e::RUN r = probe::RUN(S, "put -1 asked;int -4", answer + "\n");
     EXPECT_EQ(r.OUT, "asked\r\n");  // the console is written out before the report
     const char* message = report == 24   ? "end-of-file during read"
                           : report == 59 ? "list-directed I/O syntax error"
@@ -61,7 +66,7 @@ TEST(TextInput, CharacterReads) {
   S.WRITE("WORK.LST", "result.bin\nabcdefghijklmnopqrstuvwxy\n  lead\tx\r\n\nlast line no LF");
   const e2e::RUN r = probe::RUN(S, "open 98 WORK.LST old f;chars 98;chars 98;chars 98;chars 98;"
                                    "chars 98;chars 98");
-  EXPECT_EQ(r.OUT, "[result.bin          ]\r\n[abcdefghijklmnopqrst]\r\n[  lead\tx            ]\r\n"
+  EXPECT_EQ(r.OUT, "[result.bin          ]\r\n[abcdefghijklmnopqrst] CUT\r\n[  lead\tx            ]\r\n"
                    "[                    ]\r\n[last line no LF     ]\r\n");
   EXPECT_EQ(r.ERR, probe::SEVERE(24, "end-of-file during read", 98,
                                  e2e::REPORTED_PATH(S, "WORK.LST")));
@@ -70,8 +75,17 @@ TEST(TextInput, CharacterReads) {
   // the next read starts on the next line.
   const std::string input = std::string(200000, 'a') + "b\n" + std::string(150000, ' ') + "5\n";
   const e2e::RUN console = probe::RUN(S, "chars -4;int -4", input);
-  EXPECT_EQ(console.OUT, "[aaaaaaaaaaaaaaaaaaaa]\r\nVALUE 5\r\n");
+  EXPECT_EQ(console.OUT, "[aaaaaaaaaaaaaaaaaaaa] CUT\r\nVALUE 5\r\n");
   EXPECT_EQ(console.STATUS, 0);
+  // Only characters other than blanks after the twentieth cut the value; the
+  // carriage return of a line end that falls across two buffer fills is none,
+  // one that is not followed by the line feed is.
+  // The first and third carriage returns are the last bytes of a 4 KiB read.
+  const std::string twenty = "abcdefghijklmnopqrst";
+  const e2e::RUN ends = probe::RUN(S, "chars -4;chars -4;chars -4",
+                                   twenty + std::string(4075, ' ') + "\r\n" + twenty + "   \n" + twenty +
+                                       std::string(4050, ' ') + "\r \n");
+  EXPECT_EQ(ends.OUT, "[" + twenty + "]\r\n[" + twenty + "]\r\n[" + twenty + "] CUT\r\n");
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 //   put U TEXT                    one record TEXT ("_" stands for a blank)
 //   many U N                      N records "RECORD00000001", ...
 //   wide U N                      N records of 4 MiB, each all one digit 1-9 (1, 2, ...)
-//   int U | chars U               read one integer ("VALUE n") or 20 characters ("[...]")
+//   int U | chars U               read one integer ("VALUE n") or 20 characters ("[...]",
+//                                 then " CUT" when characters other than blanks follow)
 //   fetch U | fetchbranch U       fetch a record: "LEN n", or "EOF" at the branch
 //   ints N | reals N | text N     take items from the record fetched last
 //   end U | code                  "END T" or "END F"; stop with code 1111
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
       SAY("VALUE " + std::to_string(value));
     } else if (w[0] == "chars") {
       std::string text(20, '?');
-      READ_CHARACTERS(unit, std::span<char>(text));
-      SAY("[" + text + "]");
+      const bool cut = READ_CHARACTERS(unit, std::span<char>(text));
+      SAY("[" + text + "]" + (cut ? " CUT" : ""));
     } else if (w[0] == "fetch" || w[0] == "fetchbranch") {
       const bool got = FETCH_RECORD(unit, record, w[0] == "fetchbranch");
       SAY(got ? "LEN " + std::to_string(record.LEN) : std::string("EOF"));
