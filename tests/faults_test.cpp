@@ -162,13 +162,13 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
     const char *FILE, *OS_TEXT;
     bool KEEPS_RECORDS;  // whole records were written out before the refused write
   } cases[] = {
+      {"file-size limit", tecplot_all, 0, 8, "out.dat", "File too large", true},
       {"disk full after a megabyte", tecplot_all, 1536 << 10, 8, "out.dat", "No space left on device",
        true},
       {"disk full, output still buffered", tecplot_final, 64 << 10, 8, "out.dat",
        "No space left on device", false},
       {"disk full for both ATLAS files", atlas_all, 1100 << 10, 22, "atlas.pst",
        "No space left on device", true},
-      {"file-size limit", tecplot_all, 0, 8, "out.dat", "File too large", true},
   };
   std::map<std::string, NORMAL> normal;
   for (const auto& c : cases) {
