@@ -211,8 +211,8 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
   // 70 MB lines: the first of the work list, and the answers: "0" followed by
   // blanks and a value that is dropped, and the menu choice 2 after a million zeros.
   const std::size_t line = 70 << 20;
-  const std::string long_answers = "0" + std::string(line, ' ') + "x\n0\n" +
-                                   std::string(1 << 20, '0') + "2" + answers.substr(5);
+  std::string long_answers = "0";
+  long_answers.append(line, ' ').append("x\n0\n").append(1 << 20, '0').append("2").append(answers, 5);
   const struct {
     const char* NAME;
     RESULT FILE;
