@@ -5,38 +5,13 @@
 #include <string_view>
 
 #include "driver/driver.h"
+#include "driver/result_layout.h"
 #include "recordio/recordio.h"
 
 namespace {
 
 // The 20 characters as they stand; the open trims the blanks around them.
 std::string_view NAME_VIEW(const NAME_TEXT& NAME) { return {NAME.data(), NAME.size()}; }
-
-// Rows that the arrays of a count need: the count itself, at least the
-// store's minimum capacity. A count of 0 or below still gets the minimum.
-std::size_t ROWS_FOR(std::int32_t COUNT) {
-  return static_cast<std::size_t>(std::max(COUNT, MIN_CAPACITY));
-}
-
-// Node arrays: static and per-step values and the writers' work arrays.
-void SIZE_NODE_ARRAYS(MODEL_STORE& S) {
-  const std::size_t N = ROWS_FOR(S.NUMNP);
-  for (auto* A : {&S.X, &S.Y, &S.NPAR1, &S.NPAR2, &S.H, &S.Q, &S.VXN, &S.VYN}) A->assign(N, 0.0);
-  for (auto* A : {&S.NCODE, &S.NFLAG, &S.NCNT}) A->assign(N, 0);
-}
-
-// Element arrays: IX holds five columns of MAXN rows each.
-void SIZE_ELEMENT_ARRAYS(MODEL_STORE& S) {
-  const std::size_t N = ROWS_FOR(S.NUMEL);
-  S.MAXN = static_cast<std::int32_t>(N);
-  S.IX.assign(5 * N, 0);
-  for (auto* A : {&S.EPAR, &S.VX, &S.VY}) A->assign(N, 0.0);
-}
-
-// Entry (e, j) of IX, both 0-based here.
-std::size_t IX_AT(const MODEL_STORE& S, std::size_t E, std::size_t J) {
-  return J * static_cast<std::size_t>(S.MAXN) + E;
-}
 
 }  // namespace
 
@@ -50,34 +25,23 @@ void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S) {
   RECORD R;
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  TAKE_TEXT(R, S.TITLE);
+  DECODE_TITLE(R, S);
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  S.NUMNP = TAKE_INT(R);
+  S.NUMNP = DECODE_COUNT(R);
 
   // A count that its record cannot hold ends the run before anything is
   // sized to it, so a damaged count never turns into a huge allocation.
   FETCH_RECORD(RESULT_UNIT, R, false);
-  if (S.NUMNP > 0) NEED_BYTES(R, 36 * static_cast<std::uint64_t>(S.NUMNP));
-  SIZE_NODE_ARRAYS(S);
-  for (std::int32_t I = 0; I < S.NUMNP; ++I) {
-    S.X[I] = TAKE_REAL8(R);
-    S.Y[I] = TAKE_REAL8(R);
-    S.NPAR1[I] = TAKE_REAL8(R);
-    S.NPAR2[I] = TAKE_REAL8(R);
-    S.NCODE[I] = TAKE_INT(R);
-  }
+  NEED_BYTES(R, ITEM_BYTES(S.NUMNP, NODE_BYTES));
+  DECODE_NODES(R, S);
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  S.NUMEL = TAKE_INT(R);
+  S.NUMEL = DECODE_COUNT(R);
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  if (S.NUMEL > 0) NEED_BYTES(R, 28 * static_cast<std::uint64_t>(S.NUMEL));
-  SIZE_ELEMENT_ARRAYS(S);
-  for (std::int32_t E = 0; E < S.NUMEL; ++E) {
-    for (std::size_t J = 0; J < 5; ++J) S.IX[IX_AT(S, E, J)] = TAKE_INT(R);
-    S.EPAR[E] = TAKE_REAL8(R);
-  }
+  NEED_BYTES(R, ITEM_BYTES(S.NUMEL, ELEMENT_BYTES));
+  DECODE_ELEMENTS(R, S);
 
   // Such corners would index outside the node arrays; the averaging writers
   // skip them, and the user is told once.
@@ -95,21 +59,13 @@ void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S) {
 bool READ_STEP(MODEL_STORE& S) {
   RECORD R;
   if (!FETCH_RECORD(RESULT_UNIT, R, true)) return false;
-  S.ISTEP = TAKE_INT(R);
-  S.TIME = TAKE_REAL8(R);
+  DECODE_STEP_HEADER(R, S);
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  for (std::int32_t I = 0; I < S.NUMNP; ++I) {
-    S.NFLAG[I] = TAKE_INT(R);
-    S.H[I] = TAKE_REAL8(R);
-    S.Q[I] = TAKE_REAL8(R);
-  }
+  DECODE_NODE_RESULTS(R, S);
 
   FETCH_RECORD(RESULT_UNIT, R, false);
-  for (std::int32_t E = 0; E < S.NUMEL; ++E) {
-    S.VX[E] = TAKE_REAL8(R);
-    S.VY[E] = TAKE_REAL8(R);
-  }
+  DECODE_ELEMENT_RESULTS(R, S);
   return true;
 }
 

@@ -20,34 +20,23 @@ constexpr FORMAT F_HEADER = PARSE_FORMAT(
 constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
 constexpr FORMAT F_CORNERS = PARSE_FORMAT("(I5,3(',',I5))");
 
+// Corner j (0-based) and attribute (j = 4) of element e (0-based); IX is held
+// column by column, MAXN rows to a column.
+std::int32_t IX_ENTRY(INTS IX, std::int32_t MAXN, std::int32_t E, std::size_t J) {
+  return IX[J * static_cast<std::size_t>(MAXN) + static_cast<std::size_t>(E)];
+}
+
 }  // namespace
 
-void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX, REALS VY, INTS IX,
-                   std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
-                   std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME) {
-  const auto ROWS = static_cast<std::size_t>(MAXN);
-  // Corner j (0-based) and attribute (j = 4) of element e (0-based).
-  auto AT = [&](std::int32_t E, std::size_t J) { return IX[J * ROWS + static_cast<std::size_t>(E)]; };
-
-  // Elements with an attribute of 0 or below are left out of the block.
-  std::int32_t NE = 0;
-  for (std::int32_t E = 0; E < NUMEL; ++E)
-    if (AT(E, 4) > 0) ++NE;
-
-  std::array<ITEM, 23> HEAD;
-  HEAD[0] = ITEM_R8(TIME);
-  for (std::size_t K = 0; K < 20; ++K) HEAD[1 + K] = ITEM_T(std::string_view(TITLE.data() + 4 * K, 4));
-  HEAD[21] = ITEM_I(NUMNP);
-  HEAD[22] = ITEM_I(NE);
-  OUTPUT& O = OUTPUT_OF(UNIT);
-  FORMATTED_STATEMENT(O, F_HEADER, HEAD);
-
+void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
+                      std::span<std::int32_t> NCNT, std::int32_t NUMNP, std::int32_t NUMEL,
+                      std::int32_t MAXN) {
+  auto AT = [&](std::int32_t E, std::size_t J) { return IX_ENTRY(IX, MAXN, E, J); };
   for (std::int32_t I = 0; I < NUMNP; ++I) {
     NCNT[I] = 0;
     VXN[I] = 0.0;
     VYN[I] = 0.0;
   }
-
   // Plain mean over the corners of the counted elements, summed in element
   // order. A triangle stored with its third corner repeated has three corners,
   // so that node is not counted twice. Corner 0 (absent) and corners outside
@@ -69,6 +58,27 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
       VYN[I] = VYN[I] / NCNT[I];
     }
   }
+}
+
+void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX, REALS VY, INTS IX,
+                   std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
+                   std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME) {
+  auto AT = [&](std::int32_t E, std::size_t J) { return IX_ENTRY(IX, MAXN, E, J); };
+
+  // Elements with an attribute of 0 or below are left out of the block.
+  std::int32_t NE = 0;
+  for (std::int32_t E = 0; E < NUMEL; ++E)
+    if (AT(E, 4) > 0) ++NE;
+
+  std::array<ITEM, 23> HEAD;
+  HEAD[0] = ITEM_R8(TIME);
+  for (std::size_t K = 0; K < 20; ++K) HEAD[1 + K] = ITEM_T(std::string_view(TITLE.data() + 4 * K, 4));
+  HEAD[21] = ITEM_I(NUMNP);
+  HEAD[22] = ITEM_I(NE);
+  OUTPUT& O = OUTPUT_OF(UNIT);
+  FORMATTED_STATEMENT(O, F_HEADER, HEAD);
+
+  AVERAGE_TO_NODES(VX, VY, IX, VXN, VYN, NCNT, NUMNP, NUMEL, MAXN);
 
   for (std::int32_t I = 0; I < NUMNP; ++I) {
     const double V = std::sqrt(VXN[I] * VXN[I] + VYN[I] * VYN[I]);

@@ -19,6 +19,13 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
                    std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
                    std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME);
 
+// Element velocities of the counted elements (attribute above 0) averaged to
+// the nodes into VXN, VYN, with NCNT the corners that name each node: the
+// TECPLOT point data's rule, also used by the tools that show the results.
+void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
+                      std::span<std::int32_t> NCNT, std::int32_t NUMNP, std::int32_t NUMEL,
+                      std::int32_t MAXN);
+
 // atlas.msh, unit 21: written once.
 void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REALS Y,
                       std::int32_t NUMEL, INTS IX, std::int32_t MAXN);

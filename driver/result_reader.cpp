@@ -1,0 +1,141 @@
+#include "driver/result_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "driver/result_layout.h"
+
+namespace {
+
+constexpr std::uint64_t LENGTH_FIELD = 4;
+
+bool DAMAGED(RESULT_FILE& F, RESULT_DAMAGE D, int ERROR = 0) {
+  F.DAMAGE = D;
+  F.DAMAGE_AT = F.POS;
+  F.ERROR = ERROR;
+  return false;
+}
+
+// N bytes at OFFSET into TO; false with errno set, or with errno 0 when the
+// file turned out shorter than its size said.
+bool READ_AT(int FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET) {
+  while (N > 0) {
+    const ssize_t GOT = ::pread(FD, TO, N, static_cast<off_t>(OFFSET));
+    if (GOT < 0 && errno == EINTR) continue;
+    if (GOT <= 0) {
+      if (GOT == 0) errno = 0;
+      return false;
+    }
+    TO += GOT;
+    N -= static_cast<std::size_t>(GOT);
+    OFFSET += static_cast<std::uint64_t>(GOT);
+  }
+  return true;
+}
+
+// Fetch the record at F.POS whose items take NEEDED bytes into R: the items
+// only; bytes after them are skipped. Framing is checked before anything
+// grows: a length field that is negative or runs past the end of the file is
+// damage, as is a record shorter than NEEDED.
+bool FETCH(RESULT_FILE& F, RECORD& R, std::uint64_t NEEDED) {
+  const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
+  if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
+  if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
+  unsigned char FIELD[LENGTH_FIELD];
+  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS)) return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, errno);
+  RECORD LENGTH_RECORD{0, FIELD, LENGTH_FIELD, 0};
+  const std::int32_t LENGTH = TAKE_INT(LENGTH_RECORD);
+  if (LENGTH < 0) return DAMAGED(F, RESULT_DAMAGE::NEGATIVE_LENGTH);
+  if (static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD > LEFT) {
+    return DAMAGED(F, RESULT_DAMAGE::LENGTH_PAST_END);
+  }
+  if (static_cast<std::uint64_t>(LENGTH) < NEEDED) return DAMAGED(F, RESULT_DAMAGE::TOO_SHORT);
+  const auto HELD = static_cast<std::size_t>(NEEDED);
+  if (F.ITEMS.size() < HELD) F.ITEMS.resize(HELD);
+  if (!READ_AT(F.FD, F.ITEMS.data(), HELD, F.POS + LENGTH_FIELD)) {
+    return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, errno);
+  }
+  F.POS += static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD;
+  ++F.RECORDS;
+  R = RECORD{0, F.ITEMS.data(), HELD, 0};
+  return true;
+}
+
+}  // namespace
+
+int OPEN_RESULT(const char* PATH, RESULT_FILE& F) {
+  F = RESULT_FILE{};
+  F.FD = ::open(PATH, O_RDONLY | O_CLOEXEC);
+  if (F.FD < 0) return errno;
+  struct stat ST {};
+  int ERROR = 0;
+  if (::fstat(F.FD, &ST) != 0) {
+    ERROR = errno;
+  } else if (S_ISDIR(ST.st_mode)) {
+    ERROR = EISDIR;
+  } else if (!S_ISREG(ST.st_mode)) {
+    ERROR = NOT_REGULAR;  // records are read by offset
+  }
+  if (ERROR != 0) {
+    CLOSE_RESULT(F);
+    return ERROR;
+  }
+  F.SIZE = static_cast<std::uint64_t>(ST.st_size);
+  return 0;
+}
+
+std::string_view OPEN_FAILURE_TEXT(int ERROR) {
+  return ERROR == NOT_REGULAR ? "not a regular file" : std::strerror(ERROR);
+}
+
+void CLOSE_RESULT(RESULT_FILE& F) {
+  if (F.FD >= 0) ::close(F.FD);
+  F.FD = -1;
+}
+
+bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S) {
+  RECORD R;
+  if (!FETCH(F, R, TITLE_BYTES)) return false;
+  DECODE_TITLE(R, S);
+  if (!FETCH(F, R, COUNT_BYTES)) return false;
+  S.NUMNP = DECODE_COUNT(R);
+  if (!FETCH(F, R, ITEM_BYTES(S.NUMNP, NODE_BYTES))) return false;
+  DECODE_NODES(R, S);
+  if (!FETCH(F, R, COUNT_BYTES)) return false;
+  S.NUMEL = DECODE_COUNT(R);
+  if (!FETCH(F, R, ITEM_BYTES(S.NUMEL, ELEMENT_BYTES))) return false;
+  DECODE_ELEMENTS(R, S);
+  return true;
+}
+
+bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S) {
+  if (F.POS >= F.SIZE) return false;  // the clean end of the steps
+  RECORD R;
+  if (!FETCH(F, R, STEP_HEADER_BYTES)) return false;
+  DECODE_STEP_HEADER(R, S);
+  if (!FETCH(F, R, ITEM_BYTES(S.NUMNP, NODE_RESULT_BYTES))) return false;
+  DECODE_NODE_RESULTS(R, S);
+  if (!FETCH(F, R, ITEM_BYTES(S.NUMEL, ELEMENT_RESULT_BYTES))) return false;
+  DECODE_ELEMENT_RESULTS(R, S);
+  ++S.NREAD;
+  return true;
+}
+
+std::string DAMAGE_REASON(const RESULT_FILE& F) {
+  switch (F.DAMAGE) {
+    case RESULT_DAMAGE::NONE: return "no damage";
+    case RESULT_DAMAGE::MISSING_RECORD: return "the file ends where a record is due";
+    case RESULT_DAMAGE::CUT_LENGTH: return "the file ends inside a record length field";
+    case RESULT_DAMAGE::NEGATIVE_LENGTH: return "negative record length";
+    case RESULT_DAMAGE::LENGTH_PAST_END: return "record length runs past the end of the file";
+    case RESULT_DAMAGE::TOO_SHORT: return "record too short for its items";
+    case RESULT_DAMAGE::READ_ERROR:
+      return std::string("read error: ") +
+             (F.ERROR != 0 ? std::strerror(F.ERROR) : "the file shrank while it was read");
+  }
+  return "damage";
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The result file as the sibling tools read it: the records of kovaconv's
+// reads, decoded by the same procedures into a model store, but any damage is
+// returned with the byte offset of the record where it lies instead of ending
+// the run. Records are read with pread; only the bytes of a record's items
+// are held, so memory stays bounded by the model's counts.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/store.h"
+
+enum class RESULT_DAMAGE {
+  NONE,
+  MISSING_RECORD,   // the file ends where a record of the model or of a step is due
+  CUT_LENGTH,       // the file ends inside a record's length field
+  NEGATIVE_LENGTH,  // a length field below 0
+  LENGTH_PAST_END,  // a record longer than what remains of the file
+  TOO_SHORT,        // a record too short for its items
+  READ_ERROR,       // the system refused a read
+};
+
+struct RESULT_FILE {
+  int FD = -1;
+  std::uint64_t SIZE = 0;
+  std::uint64_t POS = 0;  // where the next record starts
+  std::int64_t RECORDS = 0;  // records read whole so far
+  std::vector<unsigned char> ITEMS;  // the items of the record read last
+  RESULT_DAMAGE DAMAGE = RESULT_DAMAGE::NONE;
+  std::uint64_t DAMAGE_AT = 0;  // offset of the damaged record's length field
+  int ERROR = 0;                // errno of a READ_ERROR
+};
+
+// Open PATH for reading. Returns 0, or the errno of the failure, or
+// NOT_REGULAR for a pipe or device (records are read by their offsets).
+inline constexpr int NOT_REGULAR = -1;
+int OPEN_RESULT(const char* PATH, RESULT_FILE& F);
+std::string_view OPEN_FAILURE_TEXT(int ERROR);
+void CLOSE_RESULT(RESULT_FILE& F);
+
+// The five records of the model part into S. False when one is damaged.
+bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S);
+
+// The next time step into S, counted in S.NREAD. False at the end: cleanly,
+// where a step header is due and no byte follows (F.DAMAGE stays NONE), or
+// at damage in any of the step's three records.
+bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S);
+
+// What the damage found is, in a few words ("record too short for its
+// items"; a read error adds the system's text).
+std::string DAMAGE_REASON(const RESULT_FILE& F);

@@ -1,0 +1,304 @@
+// kovainfo: tells what a NU-KOVA result file holds. It reads the file with the
+// tools' result reader and writes nothing but its report: the title, the
+// counts, the element forms, the coordinate extent, one line per time step
+// (head range, largest element speed) and how the file ends, as text or, with
+// --json, as one JSON object.
+//
+// Exit status: 0 when the file ends cleanly, 1 when it is damaged (after
+// everything before the damage is reported), 2 for a usage error or a file
+// that cannot be opened.
+//
+// The title is code page 932 text: it is shown converted to UTF-8, a byte
+// that does not convert shown as U+FFFD, trailing blanks dropped. Control
+// characters are shown as blanks in the text report and escaped in JSON.
+// A range that holds a NaN is NaN; JSON has no NaN or infinity, so such a
+// value, and a range over no value at all, is null there ("-" in the text).
+#include <iconv.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/result_layout.h"
+#include "driver/result_reader.h"
+
+namespace {
+
+// Smallest and largest of a set of values; NaN as soon as one value is NaN,
+// EMPTY while no value has been seen.
+struct RANGE {
+  double MIN = 0.0, MAX = 0.0;
+  bool EMPTY = true;
+  void ADD(double V) {
+    if (EMPTY) {
+      MIN = MAX = V;
+      EMPTY = false;
+    } else if (std::isnan(V)) {
+      MIN = MAX = V;
+    } else if (!std::isnan(MIN)) {
+      MIN = std::min(MIN, V);
+      MAX = std::max(MAX, V);
+    }
+  }
+};
+
+struct STEP_SUMMARY {
+  std::int32_t INDEX = 0, STEP = 0;
+  double TIME = 0.0;
+  RANGE HEAD, SPEED;
+};
+
+struct MODEL_SUMMARY {
+  std::int64_t QUADS = 0, TRIANGLES = 0, NOT_COUNTED = 0, STRAY = 0;
+  RANGE XS, YS;
+};
+
+MODEL_SUMMARY SUMMARISE_MODEL(const MODEL_STORE& S) {
+  MODEL_SUMMARY M;
+  for (std::int32_t E = 0; E < S.NUMEL; ++E) {
+    const auto e = static_cast<std::size_t>(E);
+    if (IS_TRIANGLE(S.IX[IX_AT(S, e, 2)], S.IX[IX_AT(S, e, 3)])) {
+      ++M.TRIANGLES;
+    } else {
+      ++M.QUADS;
+    }
+    if (S.IX[IX_AT(S, e, 4)] <= 0) ++M.NOT_COUNTED;
+  }
+  M.STRAY = COUNT_STRAY_CORNERS(S);
+  for (std::int32_t I = 0; I < S.NUMNP; ++I) {
+    M.XS.ADD(S.X[I]);
+    M.YS.ADD(S.Y[I]);
+  }
+  return M;
+}
+
+STEP_SUMMARY SUMMARISE_STEP(const MODEL_STORE& S) {
+  STEP_SUMMARY T{S.NREAD, S.ISTEP, S.TIME, {}, {}};
+  for (std::int32_t I = 0; I < S.NUMNP; ++I) T.HEAD.ADD(S.H[I]);
+  for (std::int32_t E = 0; E < S.NUMEL; ++E) T.SPEED.ADD(std::sqrt(S.VX[E] * S.VX[E] + S.VY[E] * S.VY[E]));
+  return T;
+}
+
+// The title without its trailing blanks, converted from code page 932 to
+// UTF-8; a byte that starts no valid character becomes U+FFFD.
+std::string TITLE_UTF8(const MODEL_STORE& S) {
+  std::string_view RAW(S.TITLE.data(), S.TITLE.size());
+  RAW = RAW.substr(0, RAW.find_last_not_of(' ') + 1);
+  constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
+  std::string OUT;
+  const iconv_t CD = iconv_open("UTF-8", "CP932");
+  if (CD == reinterpret_cast<iconv_t>(-1)) {
+    for (const char C : RAW) OUT += static_cast<unsigned char>(C) < 0x80 ? std::string(1, C) : std::string(REPLACEMENT);
+    return OUT;
+  }
+  std::string IN(RAW);
+  char* FROM = IN.data();
+  std::size_t FROM_LEFT = IN.size();
+  char BUF[4 * 80];
+  while (FROM_LEFT > 0) {
+    char* TO = BUF;
+    std::size_t TO_LEFT = sizeof BUF;
+    const std::size_t DONE = iconv(CD, &FROM, &FROM_LEFT, &TO, &TO_LEFT);
+    OUT.append(BUF, static_cast<std::size_t>(TO - BUF));
+    if (DONE == static_cast<std::size_t>(-1) && FROM_LEFT > 0) {
+      OUT += REPLACEMENT;  // an invalid or cut-off sequence: skip one byte
+      ++FROM;
+      --FROM_LEFT;
+      iconv(CD, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(CD);
+  return OUT;
+}
+
+bool IS_CONTROL(unsigned char C) { return C < 0x20 || C == 0x7F; }
+
+// A double as the shortest text that reads back to it.
+std::string SHORTEST(double V) {
+  char BUF[32];
+  const auto [END, EC] = std::to_chars(BUF, BUF + sizeof BUF, V);
+  (void)EC;
+  return std::string(BUF, END);
+}
+
+// ---- JSON ----
+
+std::string JSON_STRING(std::string_view TEXT) {
+  std::string OUT = "\"";
+  for (const char C : TEXT) {
+    const auto U = static_cast<unsigned char>(C);
+    if (C == '"' || C == '\\') {
+      OUT += '\\';
+      OUT += C;
+    } else if (IS_CONTROL(U)) {
+      char ESC[8];
+      std::snprintf(ESC, sizeof ESC, "\\u%04x", U);
+      OUT += ESC;
+    } else {
+      OUT += C;
+    }
+  }
+  return OUT + "\"";
+}
+
+std::string JSON_NUMBER(double V) { return std::isfinite(V) ? SHORTEST(V) : "null"; }
+
+std::string JSON_RANGE_END(const RANGE& R, bool LOW) {
+  return R.EMPTY ? "null" : JSON_NUMBER(LOW ? R.MIN : R.MAX);
+}
+
+// Values known only once their record has been read whole are null before.
+void PRINT_JSON(const MODEL_STORE& S, const MODEL_SUMMARY& M, std::int64_t MODEL_RECORDS,
+                const std::vector<STEP_SUMMARY>& STEPS, const RESULT_FILE& F) {
+  auto KNOWN = [&](std::int64_t RECORD, const std::string& VALUE) {
+    return MODEL_RECORDS >= RECORD ? VALUE : std::string("null");
+  };
+  std::string OUT = "{";
+  OUT += "\"title\": " + KNOWN(1, JSON_STRING(TITLE_UTF8(S)));
+  OUT += ", \"nodes\": " + KNOWN(2, std::to_string(S.NUMNP));
+  OUT += ", \"elements\": " + KNOWN(4, std::to_string(S.NUMEL));
+  OUT += ", \"quadrilaterals\": " + KNOWN(5, std::to_string(M.QUADS));
+  OUT += ", \"triangles\": " + KNOWN(5, std::to_string(M.TRIANGLES));
+  OUT += ", \"not_counted\": " + KNOWN(5, std::to_string(M.NOT_COUNTED));
+  OUT += ", \"stray_corners\": " + KNOWN(5, std::to_string(M.STRAY));
+  OUT += ", \"extent\": " + KNOWN(5, "[" + JSON_RANGE_END(M.XS, true) + ", " + JSON_RANGE_END(M.XS, false) +
+                                         ", " + JSON_RANGE_END(M.YS, true) + ", " +
+                                         JSON_RANGE_END(M.YS, false) + "]");
+  OUT += ", \"steps\": [";
+  for (std::size_t K = 0; K < STEPS.size(); ++K) {
+    const STEP_SUMMARY& T = STEPS[K];
+    OUT += K == 0 ? "" : ", ";
+    OUT += "{\"index\": " + std::to_string(T.INDEX) + ", \"step\": " + std::to_string(T.STEP) +
+           ", \"time\": " + JSON_NUMBER(T.TIME) + ", \"head_min\": " + JSON_RANGE_END(T.HEAD, true) +
+           ", \"head_max\": " + JSON_RANGE_END(T.HEAD, false) +
+           ", \"speed_max\": " + JSON_RANGE_END(T.SPEED, false) + "}";
+  }
+  OUT += "], \"end\": ";
+  if (F.DAMAGE == RESULT_DAMAGE::NONE) {
+    OUT += "{\"clean\": true}";
+  } else {
+    OUT += "{\"clean\": false, \"byte\": " + std::to_string(F.DAMAGE_AT) +
+           ", \"reason\": " + JSON_STRING(DAMAGE_REASON(F)) + "}";
+  }
+  OUT += "}\n";
+  std::fputs(OUT.c_str(), stdout);
+}
+
+// ---- Text ----
+
+std::string TEXT_NUMBER(double V) {
+  if (std::isnan(V)) return "NaN";
+  if (std::isinf(V)) return V > 0 ? "Infinity" : "-Infinity";
+  char BUF[32];
+  std::snprintf(BUF, sizeof BUF, "%.7g", V);
+  return BUF;
+}
+
+std::string TEXT_RANGE_END(const RANGE& R, bool LOW) {
+  return R.EMPTY ? "-" : TEXT_NUMBER(LOW ? R.MIN : R.MAX);
+}
+
+void PRINT_TEXT(const MODEL_STORE& S, const MODEL_SUMMARY& M, std::int64_t MODEL_RECORDS,
+                const std::vector<STEP_SUMMARY>& STEPS, const RESULT_FILE& F) {
+  if (MODEL_RECORDS >= 1) {
+    std::string TITLE = TITLE_UTF8(S);
+    for (char& C : TITLE)
+      if (IS_CONTROL(static_cast<unsigned char>(C))) C = ' ';
+    std::printf("title           %s\n", TITLE.c_str());
+  }
+  if (MODEL_RECORDS >= 2) std::printf("nodes           %d\n", S.NUMNP);
+  if (MODEL_RECORDS >= 4) std::printf("elements        %d\n", S.NUMEL);
+  if (MODEL_RECORDS >= 5) {
+    std::printf("quadrilaterals  %lld\n", static_cast<long long>(M.QUADS));
+    std::printf("triangles       %lld (fourth corner 0 or repeating the third)\n",
+                static_cast<long long>(M.TRIANGLES));
+    std::printf("not counted     %lld (attribute 0 or below)\n", static_cast<long long>(M.NOT_COUNTED));
+    std::printf("stray corners   %lld (corner numbers outside 1..NUMNP other than 0)\n",
+                static_cast<long long>(M.STRAY));
+    std::printf("extent          x %s .. %s, y %s .. %s\n", TEXT_RANGE_END(M.XS, true).c_str(),
+                TEXT_RANGE_END(M.XS, false).c_str(), TEXT_RANGE_END(M.YS, true).c_str(),
+                TEXT_RANGE_END(M.YS, false).c_str());
+    std::printf("steps           %zu\n", STEPS.size());
+    if (!STEPS.empty()) {
+      std::printf("%8s %11s %15s %15s %15s %15s\n", "index", "step", "time", "head min", "head max",
+                  "speed max");
+    }
+    for (const STEP_SUMMARY& T : STEPS) {
+      std::printf("%8d %11d %15s %15s %15s %15s\n", T.INDEX, T.STEP, TEXT_NUMBER(T.TIME).c_str(),
+                  TEXT_RANGE_END(T.HEAD, true).c_str(), TEXT_RANGE_END(T.HEAD, false).c_str(),
+                  TEXT_RANGE_END(T.SPEED, false).c_str());
+    }
+  }
+  if (F.DAMAGE == RESULT_DAMAGE::NONE) {
+    std::printf("end             clean end after %zu steps\n", STEPS.size());
+  } else {
+    std::printf("end             damaged at byte %llu: %s\n",
+                static_cast<unsigned long long>(F.DAMAGE_AT), DAMAGE_REASON(F).c_str());
+  }
+}
+
+int USAGE(std::string_view WHY) {
+  std::fprintf(stderr, "kovainfo: %.*s; usage: kovainfo [--json] RESULT_FILE\n",
+               static_cast<int>(WHY.size()), WHY.data());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool JSON = false;
+  const char* PATH = nullptr;
+  for (int A = 1; A < argc; ++A) {
+    const std::string_view ARG = argv[A];
+    if (ARG == "--help") {
+      std::puts("usage: kovainfo [--json] RESULT_FILE\n"
+                "Tells what a NU-KOVA result file holds: title, counts, element forms, extent,\n"
+                "one line per time step and how the file ends. --json writes one JSON object.");
+      return 0;
+    }
+    if (ARG == "--json") {
+      JSON = true;
+    } else if (ARG.size() > 1 && ARG[0] == '-') {
+      return USAGE("unknown option " + std::string(ARG));
+    } else if (PATH != nullptr) {
+      return USAGE("more than one result file");
+    } else {
+      PATH = argv[A];
+    }
+  }
+  if (PATH == nullptr) return USAGE("no result file named");
+
+  RESULT_FILE F;
+  if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
+    std::fprintf(stderr, "kovainfo: %s: %s\n", PATH, std::string(OPEN_FAILURE_TEXT(ERROR)).c_str());
+    return 2;
+  }
+  MODEL_STORE S;
+  std::vector<STEP_SUMMARY> STEPS;
+  MODEL_SUMMARY M;
+  std::int64_t MODEL_RECORDS = 5;
+  if (READ_RESULT_MODEL(F, S)) {
+    M = SUMMARISE_MODEL(S);
+    while (READ_RESULT_STEP(F, S)) STEPS.push_back(SUMMARISE_STEP(S));
+  } else {
+    MODEL_RECORDS = F.RECORDS;
+  }
+  CLOSE_RESULT(F);
+
+  if (JSON) {
+    PRINT_JSON(S, M, MODEL_RECORDS, STEPS, F);
+  } else {
+    PRINT_TEXT(S, M, MODEL_RECORDS, STEPS, F);
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::perror("kovainfo: standard output");
+    return 2;
+  }
+  return F.DAMAGE == RESULT_DAMAGE::NONE ? 0 : 1;
+}
