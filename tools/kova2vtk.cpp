@@ -1,0 +1,456 @@
+// kova2vtk: turns a NU-KOVA result file into VTK files that ParaView opens:
+// one VTK XML unstructured grid (.vtu) per time step written, and a ParaView
+// data collection (.pvd) that lists them at their times.
+//
+// Usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] [--name BASE] RESULT_FILE
+//
+// Files: DIR/BASE.pvd and DIR/BASE_KKKK.vtu, KKKK the step's read index (its
+// position in the file, from 1), at least four digits. Every file is written
+// under a temporary name and renamed when whole, so a failure never leaves a
+// cut file under a listed name.
+//
+// Grid: the nodes at (X, Y, 0); one cell per element whose corners name nodes
+// of the model, a triangle when its fourth corner is 0 or repeats the third,
+// else a quadrilateral. Point data: head, flux, flag, code, velocity (the
+// element velocities averaged to the nodes as in the TECPLOT point data) and
+// speed; cell data: velocity, speed, attribute, EPAR; field data TIME, STEP.
+// Arrays are appended raw, little-endian, with 64-bit block sizes: the bytes
+// are the model store's, so writing a step is mostly copying.
+//
+// Exit status: 0 when every step asked for is written; 1 when the result file
+// is damaged (every whole step before the damage is written and listed), when
+// a step list names no step of the file, or when a file cannot be written;
+// 2 for a usage error or a result file that cannot be opened.
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/result_layout.h"
+#include "driver/result_reader.h"
+#include "writers/writers.h"
+
+static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
+
+namespace {
+
+constexpr std::uint8_t VTK_TRIANGLE = 5;
+constexpr std::uint8_t VTK_QUAD = 9;
+
+// Which steps to write.
+struct SELECTION {
+  enum { ALL, FINAL, LISTED } KIND = ALL;
+  std::vector<std::int32_t> NUMBERS;  // step numbers, for LISTED
+  std::vector<bool> FOUND;            // per listed number: met in the file
+};
+
+// One array of the appended data: its XML element and its bytes.
+struct ARRAY {
+  std::string XML;  // the DataArray element up to its offset attribute
+  const void* DATA = nullptr;
+  std::uint64_t BYTES = 0;
+};
+
+// Everything a step file is made of. The buffers are sized once, for the
+// model; a step refills the per-step ones in place, so the XML text, the
+// block sizes and the list of pieces stay the same for every step.
+struct GRID {
+  std::int32_t POINTS = 0, CELLS = 0;
+  std::vector<std::int32_t> KEPT;  // element index (from 0) of every cell
+  std::vector<double> XYZ;
+  std::vector<std::int32_t> CONNECTIVITY, OFFSETS, ATTRIBUTE;
+  std::vector<std::uint8_t> TYPES;
+  std::vector<double> EPAR;
+  // Per step.
+  double TIME = 0.0;
+  std::int32_t STEP = 0;
+  std::vector<double> POINT_VELOCITY, POINT_SPEED, CELL_VELOCITY, CELL_SPEED;
+  // The file as pieces: XML text, then per array its block size and bytes.
+  std::string HEAD;
+  std::vector<std::uint64_t> SIZES;
+  std::vector<iovec> PIECES;
+};
+
+std::string TYPE_ATTRIBUTES(std::string_view TYPE, std::string_view NAME, int COMPONENTS) {
+  std::string A = "<DataArray type=\"" + std::string(TYPE) + "\"";
+  if (!NAME.empty()) A += " Name=\"" + std::string(NAME) + "\"";
+  if (COMPONENTS > 1) A += " NumberOfComponents=\"" + std::to_string(COMPONENTS) + "\"";
+  return A;
+}
+
+template <class T>
+ARRAY MAKE_ARRAY(std::string_view TYPE, std::string_view NAME, int COMPONENTS, const T* DATA,
+                 std::size_t COUNT) {
+  return {TYPE_ATTRIBUTES(TYPE, NAME, COMPONENTS), DATA, COUNT * sizeof(T)};
+}
+
+// The grid of the model: points, the elements that can be cells, and the
+// static cell values. Elements with a corner outside 1..NUMNP are counted in
+// LEFT_OUT.
+void BUILD_GRID(const MODEL_STORE& S, GRID& G, std::int64_t& LEFT_OUT) {
+  G.POINTS = std::max(S.NUMNP, 0);
+  const auto NP = static_cast<std::size_t>(G.POINTS);
+  G.XYZ.assign(3 * NP, 0.0);
+  for (std::size_t I = 0; I < NP; ++I) {
+    G.XYZ[3 * I] = S.X[I];
+    G.XYZ[3 * I + 1] = S.Y[I];
+  }
+  auto NAMES_NODE = [&](std::int32_t N) { return N >= 1 && N <= S.NUMNP; };
+  LEFT_OUT = 0;
+  G.OFFSETS.clear();
+  for (std::int32_t E = 0; E < S.NUMEL; ++E) {
+    const auto e = static_cast<std::size_t>(E);
+    const std::int32_t N[4] = {S.IX[IX_AT(S, e, 0)], S.IX[IX_AT(S, e, 1)], S.IX[IX_AT(S, e, 2)],
+                               S.IX[IX_AT(S, e, 3)]};
+    const bool TRIANGLE = IS_TRIANGLE(N[2], N[3]);
+    const int CORNERS = TRIANGLE ? 3 : 4;
+    bool WHOLE = true;
+    for (int K = 0; K < CORNERS; ++K) WHOLE = WHOLE && NAMES_NODE(N[K]);
+    if (!WHOLE) {
+      ++LEFT_OUT;
+      continue;
+    }
+    G.KEPT.push_back(E);
+    for (int K = 0; K < CORNERS; ++K) G.CONNECTIVITY.push_back(N[K] - 1);
+    G.OFFSETS.push_back(static_cast<std::int32_t>(G.CONNECTIVITY.size()));
+    G.TYPES.push_back(TRIANGLE ? VTK_TRIANGLE : VTK_QUAD);
+    G.ATTRIBUTE.push_back(S.IX[IX_AT(S, e, 4)]);
+    G.EPAR.push_back(S.EPAR[e]);
+  }
+  G.CELLS = static_cast<std::int32_t>(G.KEPT.size());
+  G.POINT_VELOCITY.assign(3 * NP, 0.0);
+  G.POINT_SPEED.assign(NP, 0.0);
+  G.CELL_VELOCITY.assign(3 * G.KEPT.size(), 0.0);
+  G.CELL_SPEED.assign(G.KEPT.size(), 0.0);
+}
+
+// The XML text and the list of pieces for the grid's arrays. The pieces point
+// into S and G, which keep their buffers from here on.
+void LAY_OUT(const MODEL_STORE& S, GRID& G) {
+  const auto NP = static_cast<std::size_t>(G.POINTS);
+  const auto NC = static_cast<std::size_t>(G.CELLS);
+  const std::vector<ARRAY> FIELD = {MAKE_ARRAY("Float64", "TIME", 1, &G.TIME, 1),
+                                    MAKE_ARRAY("Int32", "STEP", 1, &G.STEP, 1)};
+  const std::vector<ARRAY> POINT = {
+      MAKE_ARRAY("Float64", "head", 1, S.H.data(), NP),
+      MAKE_ARRAY("Float64", "flux", 1, S.Q.data(), NP),
+      MAKE_ARRAY("Int32", "flag", 1, S.NFLAG.data(), NP),
+      MAKE_ARRAY("Int32", "code", 1, S.NCODE.data(), NP),
+      MAKE_ARRAY("Float64", "velocity", 3, G.POINT_VELOCITY.data(), 3 * NP),
+      MAKE_ARRAY("Float64", "speed", 1, G.POINT_SPEED.data(), NP)};
+  const std::vector<ARRAY> CELL = {
+      MAKE_ARRAY("Float64", "velocity", 3, G.CELL_VELOCITY.data(), 3 * NC),
+      MAKE_ARRAY("Float64", "speed", 1, G.CELL_SPEED.data(), NC),
+      MAKE_ARRAY("Int32", "attribute", 1, G.ATTRIBUTE.data(), NC),
+      MAKE_ARRAY("Float64", "EPAR", 1, G.EPAR.data(), NC)};
+  const std::vector<ARRAY> POINTS = {MAKE_ARRAY("Float64", "", 3, G.XYZ.data(), 3 * NP)};
+  const std::vector<ARRAY> CELLS = {
+      MAKE_ARRAY("Int32", "connectivity", 1, G.CONNECTIVITY.data(), G.CONNECTIVITY.size()),
+      MAKE_ARRAY("Int32", "offsets", 1, G.OFFSETS.data(), NC),
+      MAKE_ARRAY("UInt8", "types", 1, G.TYPES.data(), NC)};
+
+  std::vector<const ARRAY*> ORDER;
+  std::uint64_t OFFSET = 0;
+  std::string& X = G.HEAD;
+  // One section: its opening tag with ATTRIBUTES, a DataArray per array, the
+  // closing tag. Field data arrays hold one tuple.
+  auto SECTION = [&](std::string_view INDENT, std::string_view TAG, std::string_view ATTRIBUTES,
+                     const std::vector<ARRAY>& ARRAYS) {
+    X += std::string(INDENT) + "<" + std::string(TAG) + std::string(ATTRIBUTES) + ">\n";
+    for (const ARRAY& A : ARRAYS) {
+      X += std::string(INDENT) + "  " + A.XML;
+      if (TAG == "FieldData") X += " NumberOfTuples=\"1\"";
+      X += " format=\"appended\" offset=\"" + std::to_string(OFFSET) + "\"/>\n";
+      OFFSET += sizeof(std::uint64_t) + A.BYTES;
+      ORDER.push_back(&A);
+    }
+    X += std::string(INDENT) + "</" + std::string(TAG) + ">\n";
+  };
+  X = "<?xml version=\"1.0\"?>\n"
+      "<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" byte_order=\"LittleEndian\" "
+      "header_type=\"UInt64\">\n  <UnstructuredGrid>\n";
+  SECTION("    ", "FieldData", "", FIELD);
+  X += "    <Piece NumberOfPoints=\"" + std::to_string(NP) + "\" NumberOfCells=\"" +
+       std::to_string(NC) + "\">\n";
+  SECTION("      ", "PointData", " Scalars=\"head\" Vectors=\"velocity\"", POINT);
+  SECTION("      ", "CellData", " Scalars=\"attribute\" Vectors=\"velocity\"", CELL);
+  SECTION("      ", "Points", "", POINTS);
+  SECTION("      ", "Cells", "", CELLS);
+  X += "    </Piece>\n  </UnstructuredGrid>\n  <AppendedData encoding=\"raw\">\n   _";
+
+  static const std::string TAIL = "\n  </AppendedData>\n</VTKFile>\n";
+  G.SIZES.clear();
+  for (const ARRAY* A : ORDER) G.SIZES.push_back(A->BYTES);
+  G.PIECES.clear();
+  G.PIECES.push_back({G.HEAD.data(), G.HEAD.size()});
+  for (std::size_t K = 0; K < ORDER.size(); ++K) {
+    G.PIECES.push_back({&G.SIZES[K], sizeof(std::uint64_t)});
+    G.PIECES.push_back({const_cast<void*>(ORDER[K]->DATA), ORDER[K]->BYTES});
+  }
+  G.PIECES.push_back({const_cast<char*>(TAIL.data()), TAIL.size()});
+}
+
+// The per-step arrays from the step held in S.
+void FILL_STEP(MODEL_STORE& S, GRID& G) {
+  G.TIME = S.TIME;
+  G.STEP = S.ISTEP;
+  AVERAGE_TO_NODES(S.VX, S.VY, S.IX, S.VXN, S.VYN, S.NCNT, S.NUMNP, S.NUMEL, S.MAXN);
+  for (std::size_t I = 0; I < static_cast<std::size_t>(G.POINTS); ++I) {
+    G.POINT_VELOCITY[3 * I] = S.VXN[I];
+    G.POINT_VELOCITY[3 * I + 1] = S.VYN[I];
+    G.POINT_SPEED[I] = std::sqrt(S.VXN[I] * S.VXN[I] + S.VYN[I] * S.VYN[I]);
+  }
+  for (std::size_t C = 0; C < G.KEPT.size(); ++C) {
+    const auto E = static_cast<std::size_t>(G.KEPT[C]);
+    G.CELL_VELOCITY[3 * C] = S.VX[E];
+    G.CELL_VELOCITY[3 * C + 1] = S.VY[E];
+    G.CELL_SPEED[C] = std::sqrt(S.VX[E] * S.VX[E] + S.VY[E] * S.VY[E]);
+  }
+}
+
+// Write the pieces to PATH whole or not at all: to a temporary name beside it,
+// renamed over PATH once every byte is written. False with errno set.
+bool WRITE_WHOLE(const std::filesystem::path& PATH, std::vector<iovec> PIECES) {
+  std::string PART = ".";
+  PART += PATH.filename().string();
+  PART += ".part";
+  const std::filesystem::path TEMP = PATH.parent_path() / PART;
+  const int FD = ::open(TEMP.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (FD < 0) return false;
+  std::size_t FIRST = 0;
+  bool OK = true;
+  while (OK && FIRST < PIECES.size()) {
+    const int COUNT = static_cast<int>(std::min<std::size_t>(PIECES.size() - FIRST, IOV_MAX));
+    const ssize_t DONE = ::writev(FD, &PIECES[FIRST], COUNT);
+    if (DONE < 0) {
+      OK = errno == EINTR;
+      continue;
+    }
+    // Step past what was written; a piece written in part keeps its rest.
+    auto LEFT = static_cast<std::size_t>(DONE);
+    while (FIRST < PIECES.size() && LEFT >= PIECES[FIRST].iov_len) LEFT -= PIECES[FIRST++].iov_len;
+    if (FIRST < PIECES.size()) {
+      PIECES[FIRST].iov_base = static_cast<char*>(PIECES[FIRST].iov_base) + LEFT;
+      PIECES[FIRST].iov_len -= LEFT;
+    }
+  }
+  const int SAVED = errno;
+  if (::close(FD) != 0 && OK) OK = false;
+  else errno = SAVED;
+  if (OK && ::rename(TEMP.c_str(), PATH.c_str()) == 0) return true;
+  const int FAILED = errno;
+  ::unlink(TEMP.c_str());
+  errno = FAILED;
+  return false;
+}
+
+std::string SHORTEST(double V) {
+  char BUF[32];
+  const auto [END, EC] = std::to_chars(BUF, BUF + sizeof BUF, V);
+  (void)EC;
+  return std::string(BUF, END);
+}
+
+std::string XML_ESCAPED(std::string_view TEXT) {
+  std::string OUT;
+  for (const char C : TEXT) {
+    switch (C) {
+      case '&': OUT += "&amp;"; break;
+      case '<': OUT += "&lt;"; break;
+      case '>': OUT += "&gt;"; break;
+      case '"': OUT += "&quot;"; break;
+      default: OUT += C;
+    }
+  }
+  return OUT;
+}
+
+struct WRITTEN {
+  double TIME;
+  std::string FILE;
+};
+
+bool WRITE_COLLECTION(const std::filesystem::path& PATH, const std::vector<WRITTEN>& STEPS) {
+  std::string X = "<?xml version=\"1.0\"?>\n"
+                  "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
+                  "  <Collection>\n";
+  for (const WRITTEN& W : STEPS) {
+    X += "    <DataSet timestep=\"" + SHORTEST(W.TIME) + "\" group=\"\" part=\"0\" file=\"" +
+         XML_ESCAPED(W.FILE) + "\"/>\n";
+  }
+  X += "  </Collection>\n</VTKFile>\n";
+  return WRITE_WHOLE(PATH, {iovec{X.data(), X.size()}});
+}
+
+int USAGE(std::string_view WHY) {
+  std::fprintf(stderr,
+               "kova2vtk: %.*s; usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] "
+               "[--name BASE] RESULT_FILE\n",
+               static_cast<int>(WHY.size()), WHY.data());
+  return 2;
+}
+
+bool PARSE_STEPS(std::string_view TEXT, SELECTION& SEL) {
+  SEL = SELECTION{};
+  if (TEXT == "all") return true;
+  if (TEXT == "final") {
+    SEL.KIND = SELECTION::FINAL;
+    return true;
+  }
+  SEL.KIND = SELECTION::LISTED;
+  while (true) {
+    const std::string_view ITEM = TEXT.substr(0, TEXT.find(','));
+    std::int32_t N = 0;
+    const auto [END, EC] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
+    if (ITEM.empty() || EC != std::errc{} || END != ITEM.data() + ITEM.size()) return false;
+    SEL.NUMBERS.push_back(N);
+    if (ITEM.size() == TEXT.size()) break;
+    TEXT.remove_prefix(ITEM.size() + 1);
+  }
+  SEL.FOUND.assign(SEL.NUMBERS.size(), false);
+  return true;
+}
+
+bool SELECTED(SELECTION& SEL, std::int32_t STEP) {
+  bool HIT = SEL.KIND == SELECTION::ALL;
+  for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
+    if (SEL.NUMBERS[K] == STEP) HIT = SEL.FOUND[K] = true;
+  }
+  return HIT;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SELECTION SEL;
+  std::filesystem::path DIR = ".";
+  std::string BASE;
+  const char* PATH = nullptr;
+  for (int A = 1; A < argc; ++A) {
+    const std::string_view ARG = argv[A];
+    if (ARG == "--help") {
+      std::puts("usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] [--name BASE] RESULT_FILE\n"
+                "Writes DIR/BASE.pvd and one DIR/BASE_KKKK.vtu per time step for ParaView.");
+      return 0;
+    }
+    if (ARG == "--steps" || ARG == "--out" || ARG == "--name") {
+      if (A + 1 >= argc) return USAGE(std::string(ARG) + " needs a value");
+      const std::string_view VALUE = argv[++A];
+      if (ARG == "--steps" && !PARSE_STEPS(VALUE, SEL)) return USAGE("bad --steps " + std::string(VALUE));
+      if (ARG == "--out") DIR = VALUE;
+      if (ARG == "--name") {
+        if (VALUE.empty() || VALUE.find('/') != std::string_view::npos) return USAGE("bad --name");
+        BASE = VALUE;
+      }
+    } else if (ARG.size() > 1 && ARG[0] == '-') {
+      return USAGE("unknown option " + std::string(ARG));
+    } else if (PATH != nullptr) {
+      return USAGE("more than one result file");
+    } else {
+      PATH = argv[A];
+    }
+  }
+  if (PATH == nullptr) return USAGE("no result file named");
+  if (BASE.empty()) BASE = std::filesystem::path(PATH).stem().string();
+
+  RESULT_FILE F;
+  if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, std::string(OPEN_FAILURE_TEXT(ERROR)).c_str());
+    return 2;
+  }
+  auto DAMAGE_LINE = [&](std::size_t WHOLE_STEPS) {
+    std::fprintf(stderr, "kova2vtk: %s: damaged at byte %llu: %s; %zu whole steps before it\n", PATH,
+                 static_cast<unsigned long long>(F.DAMAGE_AT), DAMAGE_REASON(F).c_str(), WHOLE_STEPS);
+  };
+  std::error_code MADE;
+  std::filesystem::create_directories(DIR, MADE);
+  if (MADE) {
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", DIR.c_str(), MADE.message().c_str());
+    return 1;
+  }
+  MODEL_STORE S;
+  if (!READ_RESULT_MODEL(F, S)) {
+    DAMAGE_LINE(0);
+    return 1;
+  }
+  GRID G;
+  std::int64_t LEFT_OUT = 0;
+  BUILD_GRID(S, G, LEFT_OUT);
+  if (LEFT_OUT > 0) {
+    std::fprintf(stderr,
+                 "kova2vtk: warning: %lld elements left out: a corner names no node of the model\n",
+                 static_cast<long long>(LEFT_OUT));
+  }
+  LAY_OUT(S, G);
+
+  std::vector<WRITTEN> DONE;
+  bool WRITE_FAILED = false;
+  auto WRITE_STEP = [&] {
+    char NAME[64];
+    std::snprintf(NAME, sizeof NAME, "_%04d.vtu", S.NREAD);
+    const std::string FILE = BASE + NAME;
+    FILL_STEP(S, G);
+    if (!WRITE_WHOLE(DIR / FILE, G.PIECES)) {
+      std::fprintf(stderr, "kova2vtk: %s: %s\n", (DIR / FILE).c_str(), std::strerror(errno));
+      WRITE_FAILED = true;
+      return;
+    }
+    DONE.push_back({S.TIME, FILE});
+  };
+
+  // The final step is known only when the file ends: remember where the last
+  // step began, and read it again should damage have spoilt the store.
+  std::uint64_t LAST_AT = 0;
+  std::int32_t LAST_INDEX = 0;
+  while (!WRITE_FAILED) {
+    const std::uint64_t AT = F.POS;
+    if (!READ_RESULT_STEP(F, S)) break;
+    LAST_AT = AT;
+    LAST_INDEX = S.NREAD;
+    if (SEL.KIND != SELECTION::FINAL && SELECTED(SEL, S.ISTEP)) WRITE_STEP();
+  }
+  if (SEL.KIND == SELECTION::FINAL && LAST_INDEX > 0 && !WRITE_FAILED) {
+    if (F.DAMAGE != RESULT_DAMAGE::NONE) {
+      RESULT_FILE AGAIN = F;
+      AGAIN.POS = LAST_AT;
+      S.NREAD = LAST_INDEX - 1;
+      READ_RESULT_STEP(AGAIN, S);
+    }
+    WRITE_STEP();
+  }
+  CLOSE_RESULT(F);
+
+  if (SEL.KIND == SELECTION::LISTED && DONE.empty() && !WRITE_FAILED) {
+    if (F.DAMAGE != RESULT_DAMAGE::NONE) DAMAGE_LINE(static_cast<std::size_t>(LAST_INDEX));
+    std::fprintf(stderr, "kova2vtk: %s: no step of the list is in the file; nothing written\n", PATH);
+    return 1;
+  }
+  const std::filesystem::path COLLECTION = DIR / (BASE + ".pvd");
+  if (!WRITE_COLLECTION(COLLECTION, DONE)) {
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", COLLECTION.c_str(), std::strerror(errno));
+    WRITE_FAILED = true;
+  }
+  for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
+    if (!SEL.FOUND[K] && !WRITE_FAILED) {
+      std::fprintf(stderr, "kova2vtk: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
+    }
+  }
+  if (LAST_INDEX == 0 && F.DAMAGE == RESULT_DAMAGE::NONE) {
+    std::fprintf(stderr, "kova2vtk: warning: the result file holds no time step\n");
+  }
+  if (F.DAMAGE != RESULT_DAMAGE::NONE) DAMAGE_LINE(static_cast<std::size_t>(LAST_INDEX));
+  return WRITE_FAILED || F.DAMAGE != RESULT_DAMAGE::NONE ? 1 : 0;
+}
