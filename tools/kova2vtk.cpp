@@ -444,7 +444,7 @@ int main(int argc, char** argv) {
     WRITE_FAILED = true;
   }
   for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-    if (!SEL.FOUND[K] && !WRITE_FAILED) {
+    if (!SEL.FOUND[K] && !WRITE_FAILED && F.DAMAGE == RESULT_DAMAGE::NONE) {
       std::fprintf(stderr, "kova2vtk: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
     }
   }

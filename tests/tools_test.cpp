@@ -1,0 +1,180 @@
+// kovainfo and kova2vtk on a small hand-made result file: the JSON report
+// worked out by hand, where each kind of damage is found, and which VTK files
+// a damaged file, a step list and a stray corner lead to. The values inside
+// the VTK files are checked through VTK's own reader (vtk_roundtrip.py).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using e2e::ELEMENT;
+using e2e::ELEMENT_RESULT;
+using e2e::NODE;
+using e2e::NODE_RESULT;
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+// Title bytes in code page 932: a quote, a backslash, a bell, HIRAGANA A
+// (82 A0) and FF, which starts no character.
+const std::string TITLE = "A\"\\\x07\x82\xA0\xFF";
+
+// Five nodes; element 1 a quadrilateral, 2 a triangle with its third corner
+// repeated, 3 a triangle with fourth corner 0 and attribute 0, 4 attribute
+// -1 with two stray corners (9 and -3). Model part: records of 80, 4, 180, 4
+// and 112 data bytes end at 420; each step takes 20 + 108 + 72 = 200 bytes, so
+// step 2 starts at 620 and its element record at 748; the file ends at 820.
+std::string MODEL() {
+  return e2e::MODEL_PART(TITLE,
+                         {NODE{0, 0}, NODE{10, 0}, NODE{10, 10}, NODE{0, 10}, NODE{-2.5, 20}},
+                         {ELEMENT{{1, 2, 3, 4, 1}}, ELEMENT{{2, 3, 5, 5, 2}},
+                          ELEMENT{{1, 3, 4, 0, 0}}, ELEMENT{{1, 9, -3, 4, -1}}});
+}
+// Step 1: heads -3..4, element speeds 5, 1, 10 and 0. Step 2: a NaN head and
+// an infinite velocity, which JSON shows as null.
+std::string STEP_1() {
+  return e2e::STEP(10, 0.5, {NODE_RESULT{0, 1}, {0, 2.5}, {0, -3}, {0, 4}, {0, 0.25}},
+                   {ELEMENT_RESULT{3, 4}, {0, -1}, {6, 8}, {0, 0}});
+}
+std::string STEP_2() {
+  return e2e::STEP(20, 1e300, {NODE_RESULT{0, 1}, {0, NaN}, {0, 2}, {0, 3}, {0, 4}},
+                   {ELEMENT_RESULT{INF, 0}, {0, 0}, {0, 0}, {0, 0}});
+}
+
+e2e::RUN RUN(const e2e::SCRATCH& s, const char* exe, const std::vector<std::string>& args) {
+  return e2e::RUN_PROGRAM(s.DIR, exe, "", args);
+}
+
+}  // namespace
+
+TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
+  e2e::SCRATCH s;
+  s.WRITE("r.bin", MODEL() + STEP_1() + STEP_2());
+  const e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
+  EXPECT_EQ(run.STATUS, 0);
+  EXPECT_EQ(run.OUT,
+            "{\"title\": \"A\\\"\\\\\\u0007\xE3\x81\x82\xEF\xBF\xBD\", \"nodes\": 5, \"elements\": 4, "
+            "\"quadrilaterals\": 2, \"triangles\": 2, \"not_counted\": 2, \"stray_corners\": 2, "
+            "\"extent\": [-2.5, 10, 0, 20], \"steps\": ["
+            "{\"index\": 1, \"step\": 10, \"time\": 0.5, \"head_min\": -3, \"head_max\": 4, \"speed_max\": 10}, "
+            "{\"index\": 2, \"step\": 20, \"time\": 1e+300, \"head_min\": null, \"head_max\": null, "
+            "\"speed_max\": null}], \"end\": {\"clean\": true}}\n");
+  // The text report shows the bell as a blank.
+  const e2e::RUN text = RUN(s, KOVAINFO_EXE, {"r.bin"});
+  EXPECT_EQ(text.OUT.substr(0, text.OUT.find('\n')), "title           A\"\\ \xE3\x81\x82\xEF\xBF\xBD");
+  EXPECT_NE(text.OUT.find("\nend             clean end after 2 steps\n"), std::string::npos);
+}
+
+TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
+  const std::string whole = MODEL() + STEP_1() + STEP_2();
+  const std::string model = MODEL(), step1 = STEP_1(), step2 = STEP_2();
+  struct CASE {
+    const char* what;
+    std::string file;
+    std::string end;  // the JSON end object
+    int steps;
+  };
+  const CASE cases[] = {
+      {"two bytes after the last step", whole + std::string("\x0c\0", 2), "{\"clean\": false, \"byte\": 820, \"reason\": "
+       "\"the file ends inside a record length field\"}", 2},
+      {"cut in step 2's header", whole.substr(0, 630), "{\"clean\": false, \"byte\": 620, \"reason\": "
+       "\"record length runs past the end of the file\"}", 1},
+      {"cut in step 2's elements", whole.substr(0, 810), "{\"clean\": false, \"byte\": 748, \"reason\": "
+       "\"record length runs past the end of the file\"}", 1},
+      {"negative length of step 2's nodes", model + step1 + step2.substr(0, 20) + e2e::INT4(-1) +
+       step2.substr(24), "{\"clean\": false, \"byte\": 640, \"reason\": \"negative record length\"}", 1},
+      {"step 2's elements: room for three of four", model + step1 + step2.substr(0, 128) + e2e::FRAME(std::string(48, '\0')),
+       "{\"clean\": false, \"byte\": 748, \"reason\": \"record too short for its items\"}", 1},
+      {"model part ends after the nodes", whole.substr(0, 288), "{\"clean\": false, \"byte\": 288, "
+       "\"reason\": \"the file ends where a record is due\"}", 0},
+  };
+  for (const CASE& c : cases) {
+    e2e::SCRATCH s;
+    s.WRITE("r.bin", c.file);
+    const e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
+    EXPECT_EQ(run.STATUS, 1) << c.what;
+    EXPECT_NE(run.OUT.find("\"end\": " + c.end + "}\n"), std::string::npos) << c.what << ": " << run.OUT;
+    EXPECT_EQ(run.OUT.find("\"index\": " + std::to_string(c.steps + 1)), std::string::npos) << c.what;
+    if (c.steps > 0) {
+      EXPECT_NE(run.OUT.find("\"index\": " + std::to_string(c.steps)), std::string::npos) << c.what;
+    }
+  }
+
+  // A node count far beyond its record: found from the length field, nothing
+  // allocated for it; what was not read is null.
+  e2e::SCRATCH s;
+  s.WRITE("r.bin", model.substr(0, 88) + e2e::FRAME(e2e::INT4(1000000000)) + model.substr(100));
+  e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_NE(run.OUT.find("\"nodes\": 1000000000, \"elements\": null,"), std::string::npos) << run.OUT;
+  EXPECT_NE(run.OUT.find("\"byte\": 100, \"reason\": \"record too short for its items\""), std::string::npos);
+  run = RUN(s, KOVAINFO_EXE, {"r.bin"});
+  EXPECT_NE(run.OUT.find("\nend             damaged at byte 100: record too short for its items\n"),
+            std::string::npos) << run.OUT;
+
+  // Usage errors and a file that cannot be opened: status 2 and one line.
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{}, {"--jsn", "r.bin"}, {"r.bin", "r.bin"}, {"absent.bin"}}) {
+    run = RUN(s, KOVAINFO_EXE, args);
+    EXPECT_EQ(run.STATUS, 2) << args.size();
+    EXPECT_TRUE(run.OUT.empty());
+    EXPECT_EQ(std::count(run.ERR.begin(), run.ERR.end(), '\n'), 1) << run.ERR;
+  }
+}
+
+TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
+  e2e::SCRATCH s;
+  const std::string whole = MODEL() + STEP_1() + STEP_2();
+  s.WRITE("r.bin", whole);
+  s.WRITE("cut.bin", whole.substr(0, 810));  // step 2's element record cut off
+  auto collection = [](std::vector<std::pair<std::string, std::string>> sets) {
+    std::string x = "<?xml version=\"1.0\"?>\n<VTKFile type=\"Collection\" version=\"0.1\" "
+                    "byte_order=\"LittleEndian\">\n  <Collection>\n";
+    for (auto& [time, file] : sets)
+      x += "    <DataSet timestep=\"" + time + "\" group=\"\" part=\"0\" file=\"" + file + "\"/>\n";
+    return x + "  </Collection>\n</VTKFile>\n";
+  };
+
+  // Every step, default names; element 4 has stray corners and is left out.
+  e2e::RUN run = RUN(s, KOVA2VTK_EXE, {"r.bin"});
+  EXPECT_EQ(run.STATUS, 0);
+  EXPECT_EQ(run.ERR, "kova2vtk: warning: 1 elements left out: a corner names no node of the model\n");
+  EXPECT_EQ(s.READ("r.pvd"), collection({{"0.5", "r_0001.vtu"}, {"1e+300", "r_0002.vtu"}}));
+  EXPECT_NE(s.READ("r_0001.vtu").find("NumberOfPoints=\"5\" NumberOfCells=\"3\""), std::string::npos);
+
+  // Damage: the whole step is written and listed, one line says where; the
+  // final whole step is the same file whichever way it was chosen.
+  for (const char* steps : {"all", "final", "10,20"}) {
+    run = RUN(s, KOVA2VTK_EXE, {"--steps", steps, "--out", "cut", "--name", "c", "cut.bin"});
+    EXPECT_EQ(run.STATUS, 1) << steps;
+    EXPECT_NE(run.ERR.find("kova2vtk: cut.bin: damaged at byte 748: record length runs past the end of "
+                           "the file; 1 whole steps before it\n"), std::string::npos) << run.ERR;
+    EXPECT_EQ(s.READ("cut/c.pvd"), collection({{"0.5", "c_0001.vtu"}})) << steps;
+    EXPECT_EQ(s.READ("cut/c_0001.vtu"), s.READ("r_0001.vtu")) << steps;
+    EXPECT_FALSE(s.EXISTS("cut/c_0002.vtu"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.DIR / "cut"), {}), 2);  // no part file left
+  }
+
+  // A list that names step 20 and an absent one; then only absent ones.
+  run = RUN(s, KOVA2VTK_EXE, {"--steps", "20,7", "--out", "list", "r.bin"});
+  EXPECT_EQ(run.STATUS, 0);
+  EXPECT_NE(run.ERR.find("kova2vtk: warning: time step 7 is not in the result file\n"), std::string::npos);
+  EXPECT_EQ(s.READ("list/r.pvd"), collection({{"1e+300", "r_0002.vtu"}}));
+  run = RUN(s, KOVA2VTK_EXE, {"--steps", "7,8", "--out", "none", "r.bin"});
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_FALSE(s.EXISTS("none/r.pvd"));
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}}) {
+    run = RUN(s, KOVA2VTK_EXE, args);
+    EXPECT_EQ(run.STATUS, 2) << args.size();
+    EXPECT_EQ(std::count(run.ERR.begin(), run.ERR.end(), '\n'), 1) << run.ERR;
+  }
+}
