@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds kovaconv and the sample generator, makes the bundled sample (a pumping
-# test, 400 nodes, 5 time steps) in examples/out/ and converts it four times,
+# Builds kovaconv, the sample generator and the result tools kovainfo and
+# kova2vtk, makes the bundled sample (a pumping test, 400 nodes, 5 time steps)
+# in examples/out/ and converts it four times,
 # the answers piped from the answer files beside this script:
 #   answers-restart.txt  restart data of the final step   -> restart.dat
 #   answers-tecplot.txt  TECPLOT, every step              -> theis.plt
@@ -12,7 +13,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
 
 cmake -S "$root" -B "$root/build"
-cmake --build "$root/build" -j2 --target kovaconv kovagen
+cmake --build "$root/build" -j2 --target kovaconv kovagen kovainfo kova2vtk
 
 out="$here/out"
 mkdir -p "$out"
