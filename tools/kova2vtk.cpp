@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cmath>
 #include <climits>
@@ -247,13 +248,12 @@ bool WRITE_WHOLE(const std::filesystem::path& PATH, std::vector<iovec> PIECES) {
       PIECES[FIRST].iov_len -= LEFT;
     }
   }
-  const int SAVED = errno;
-  if (::close(FD) != 0 && OK) OK = false;
-  else errno = SAVED;
-  if (OK && ::rename(TEMP.c_str(), PATH.c_str()) == 0) return true;
-  const int FAILED = errno;
+  int ERROR = OK ? 0 : errno;
+  if (::close(FD) != 0 && ERROR == 0) ERROR = errno;
+  if (ERROR == 0 && ::rename(TEMP.c_str(), PATH.c_str()) != 0) ERROR = errno;
+  if (ERROR == 0) return true;
   ::unlink(TEMP.c_str());
-  errno = FAILED;
+  errno = ERROR;
   return false;
 }
 
@@ -335,6 +335,9 @@ bool SELECTED(SELECTION& SEL, std::int32_t STEP) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit then fails with EFBIG and is reported,
+  // instead of the signal ending the run with a cut temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
   SELECTION SEL;
   std::filesystem::path DIR = ".";
   std::string BASE;
