@@ -111,7 +111,6 @@ void BUILD_GRID(const MODEL_STORE& S, GRID& G, std::int64_t& LEFT_OUT) {
   }
   auto NAMES_NODE = [&](std::int32_t N) { return N >= 1 && N <= S.NUMNP; };
   LEFT_OUT = 0;
-  G.OFFSETS.clear();
   for (std::int32_t E = 0; E < S.NUMEL; ++E) {
     const auto e = static_cast<std::size_t>(E);
     const std::int32_t N[4] = {S.IX[IX_AT(S, e, 0)], S.IX[IX_AT(S, e, 1)], S.IX[IX_AT(S, e, 2)],
