@@ -41,13 +41,13 @@ bool READ_AT(int FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET) {
 // only; bytes after them are skipped. Framing is checked before anything
 // grows: a length field that is negative or runs past the end of the file is
 // damage, as is a record shorter than NEEDED.
-bool FETCH(RESULT_FILE& F, RECORD& R, std::uint64_t NEEDED) {
+bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
   const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
   unsigned char FIELD[LENGTH_FIELD];
   if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS)) return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, errno);
-  RECORD LENGTH_RECORD{0, FIELD, LENGTH_FIELD, 0};
+  HELD_RECORD LENGTH_RECORD{FIELD};
   const std::int32_t LENGTH = TAKE_INT(LENGTH_RECORD);
   if (LENGTH < 0) return DAMAGED(F, RESULT_DAMAGE::NEGATIVE_LENGTH);
   if (static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD > LEFT) {
@@ -61,7 +61,7 @@ bool FETCH(RESULT_FILE& F, RECORD& R, std::uint64_t NEEDED) {
   }
   F.POS += static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD;
   ++F.RECORDS;
-  R = RECORD{0, F.ITEMS.data(), HELD, 0};
+  R = HELD_RECORD{std::span(F.ITEMS.data(), HELD)};
   return true;
 }
 
@@ -98,7 +98,7 @@ void CLOSE_RESULT(RESULT_FILE& F) {
 }
 
 bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S) {
-  RECORD R;
+  HELD_RECORD R;
   if (!FETCH(F, R, TITLE_BYTES)) return false;
   DECODE_TITLE(R, S);
   if (!FETCH(F, R, COUNT_BYTES)) return false;
@@ -114,7 +114,7 @@ bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S) {
 
 bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S) {
   if (F.POS >= F.SIZE) return false;  // the clean end of the steps
-  RECORD R;
+  HELD_RECORD R;
   if (!FETCH(F, R, STEP_HEADER_BYTES)) return false;
   DECODE_STEP_HEADER(R, S);
   if (!FETCH(F, R, ITEM_BYTES(S.NUMNP, NODE_RESULT_BYTES))) return false;
