@@ -4,6 +4,7 @@
 
 #include <array>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "recordio/recordio.h"
@@ -66,13 +67,23 @@ void OPEN_OUTPUT(std::int32_t ITYPE, MODEL_STORE& S) {
   // Every other value, also outside 1..4, opens the typed output file.
   SAY("  INPUT Output File Name");
   NAME_TEXT ONAME;
-  READ_CHARACTERS(CONSOLE_IN, ONAME);
+  READ_NAME(CONSOLE_IN, ONAME);
   OPEN_UNIT(OUTPUT_UNIT, std::string_view(ONAME.data(), ONAME.size()), STATUS::UNKNOWN,
             FORM::FORMATTED);
   if (ITYPE == 4) {
     WRITE_NEUTRAL_MODEL(S.X, S.Y, S.IX, S.NUMNP, S.NUMEL, S.MAXN, S.IOUT);
     WRITE_NEUTRAL_GROUP(S.IX, S.NUMEL, S.MAXN, S.IOUT, S.NGRPID);
   }
+}
+
+// A run that wrote no step still ends normally; one line tells the user why.
+void WARN_NOTHING_WRITTEN(std::int32_t ITYPE, std::int32_t NSEL, bool ANY_STEP) {
+  if (ITYPE < 1 || ITYPE > 4)
+    WARN("transfer type " + std::to_string(ITYPE) + " is not 1 to 4; nothing was converted");
+  else if (!ANY_STEP)
+    WARN("the result file holds no time step; no step was written");
+  else
+    WARN("time step " + std::to_string(NSEL) + " is not in the result file; no step was written");
 }
 
 // Hand the step held in S to the writer of ITYPE; other values write nothing.
@@ -142,15 +153,22 @@ void CONVERT() {
 
   // Every step is read, also after the wanted one; with NSEL 0 the step after
   // which nothing follows in the file is the final step.
+  bool ANY_STEP = false;
+  bool ANY_WRITTEN = false;
   while (READ_STEP(S)) {
+    ANY_STEP = true;
     // Counted without overflow even past 2^31 steps (it wraps instead).
     S.NREAD = static_cast<std::int32_t>(static_cast<std::uint32_t>(S.NREAD) + 1U);
     const bool AT_END = RESULT_AT_END();
     std::int32_t KSEL = NSEL;
     if (NSEL < 0) KSEL = S.ISTEP;
     if (NSEL == 0 && AT_END) KSEL = S.ISTEP;
-    if (S.ISTEP == KSEL) WRITE_STEP(ITYPE, S);
+    if (S.ISTEP == KSEL) {
+      WRITE_STEP(ITYPE, S);
+      ANY_WRITTEN = true;
+    }
   }
+  if (!ANY_WRITTEN || ITYPE < 1 || ITYPE > 4) WARN_NOTHING_WRITTEN(ITYPE, NSEL, ANY_STEP);
 
   // Every output file is written out first: a refused write is reported
   // instead of the termination message.

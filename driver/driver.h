@@ -19,6 +19,11 @@ using NAME_TEXT = std::array<char, 20>;  // a file name, blank-padded
 // normal stop, the stop 1111 or a failure report of the record layer.
 [[noreturn]] void CONVERT();
 
+// Read one line into NAME (its first 20 characters, blank-padded). A name
+// cut from a longer line is shown in a warning, since it names another file
+// than the user wrote.
+void READ_NAME(int UNIT, NAME_TEXT& NAME);
+
 // Open WORK.LST as unit 98 and read its first four lines into FNAME, each
 // replacing the last: FNAME ends up holding the fourth. The unit stays open.
 void READ_WORK_LIST(NAME_TEXT& FNAME);
@@ -35,5 +40,6 @@ bool READ_STEP(MODEL_STORE& S);
 // True when no byte of the result file follows the records read so far.
 bool RESULT_AT_END();
 
-// Number of corner numbers (IX columns 1-4 of elements 1..NUMEL) outside 0..NUMNP.
+// Number of corner numbers (IX columns 1-4 of elements 1..NUMEL) other than 0
+// that name no node (outside 1..NUMNP).
 std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S);

@@ -1,7 +1,7 @@
 // Reads of the work list and of the result file into the model store.
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "driver/driver.h"
@@ -15,9 +15,19 @@ std::string_view NAME_VIEW(const NAME_TEXT& NAME) { return {NAME.data(), NAME.si
 
 }  // namespace
 
+void READ_NAME(int UNIT, NAME_TEXT& NAME) {
+  if (!READ_CHARACTERS(UNIT, NAME)) return;
+  // The name as the open uses it: blanks around it removed.
+  std::string USED(NAME_VIEW(NAME));
+  USED.erase(USED.find_last_not_of(' ') + 1);  // npos + 1 is 0: a blank name empties
+  USED.erase(0, USED.find_first_not_of(' '));
+  WARN("name cut to its first 20 characters: " + USED);
+}
+
 void READ_WORK_LIST(NAME_TEXT& FNAME) {
   OPEN_UNIT(WORK_UNIT, "WORK.LST", STATUS::OLD, FORM::FORMATTED);
-  for (int LINE = 1; LINE <= 4; ++LINE) READ_CHARACTERS(WORK_UNIT, FNAME);
+  for (int LINE = 1; LINE <= 3; ++LINE) READ_CHARACTERS(WORK_UNIT, FNAME);
+  READ_NAME(WORK_UNIT, FNAME);
 }
 
 void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S) {
@@ -26,6 +36,10 @@ void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S) {
 
   FETCH_RECORD(RESULT_UNIT, R, false);
   DECODE_TITLE(R, S);
+  // The title goes to the console and into every output file: a control
+  // character in it could break a record there or drive the terminal.
+  for (char& C : S.TITLE)
+    if (static_cast<unsigned char>(C) < 32 || C == 127) C = ' ';
 
   FETCH_RECORD(RESULT_UNIT, R, false);
   S.NUMNP = DECODE_COUNT(R);
@@ -46,14 +60,8 @@ void READ_MODEL(const NAME_TEXT& FNAME, MODEL_STORE& S) {
   // Such corners would index outside the node arrays; the averaging writers
   // skip them, and the user is told once.
   const std::int64_t STRAY = COUNT_STRAY_CORNERS(S);
-  if (STRAY > 0) {
-    char TEXT[96];
-    auto [END, EC] = std::to_chars(TEXT, TEXT + 24, STRAY);
-    (void)EC;
-    constexpr std::string_view REST = " corner numbers outside 0..NUMNP take no part in node averaging";
-    END = std::copy(REST.begin(), REST.end(), END);
-    WARN(std::string_view(TEXT, static_cast<std::size_t>(END - TEXT)));
-  }
+  if (STRAY > 0)
+    WARN(std::to_string(STRAY) + " corner numbers outside 0..NUMNP take no part in node averaging");
 }
 
 bool READ_STEP(MODEL_STORE& S) {
@@ -75,8 +83,9 @@ std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S) {
   std::int64_t N = 0;
   for (std::int32_t E = 0; E < S.NUMEL; ++E)
     for (std::size_t J = 0; J < 4; ++J) {
+      // 0 is an absent corner, never a stray one, even when NUMNP is negative.
       const std::int32_t C = S.IX[IX_AT(S, E, J)];
-      if (C < 0 || C > S.NUMNP) ++N;
+      if (C != 0 && (C < 0 || C > S.NUMNP)) ++N;
     }
   return N;
 }

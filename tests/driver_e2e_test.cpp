@@ -56,7 +56,7 @@ TIMES BLOCK_TIMES(const std::string& out, TIMES times = {}) {
 }  // namespace
 
 // Every text of a TECPLOT and an ATLAS run on a file with no time step (the question,
-// then at once the end), the title on two console lines (76 + 4 characters); the
+// then at once the end, and a warning on standard error), the title on two console lines (76 + 4 characters); the
 // banner answer changes nothing. A non-zero data-OK answer stops at once: "1111",
 // status 87 (its low byte), no menu, no output file.
 TEST(DriverDialogue, EveryTextInOrder) {
@@ -70,7 +70,7 @@ TEST(DriverDialogue, EveryTextInOrder) {
   for (const char* banner : {"0", "1", "99"}) {
     e2e::RUN r = s.CONVERT(banner + e2e::ANSWERS(2, "out.dat", 0).substr(1));
     EXPECT_EQ(r.STATUS, 0);
-    EXPECT_EQ(r.ERR, "");
+    EXPECT_EQ(r.ERR, "kovaconv: warning: the result file holds no time step; no step was written\n");
     EXPECT_EQ(r.OUT, head + MENU + NAME_PROMPT + CLOSING) << banner;
     EXPECT_EQ(s.READ("out.dat"), "");
   }
@@ -160,4 +160,80 @@ TEST(DriverModel, StrayCornersAndAboveTwentyThousand) {
   EXPECT_NE(out.find("2.0001E+04,  0.0000E+00,  0.0000E+00,  1.5000E+00,  0.0000E+00,  1.5000E+00,"
                      "\r\n    1,    1,    1,    1\r\n"), std::string::npos);
   EXPECT_TRUE(out.ends_with("\r\n20000,20000,20000,20000\r\n20001,20001,20001,20001\r\n"));
+}
+
+// A run that writes no step, or uses a name cut from a longer line, ends normally with
+// the same console bytes and says so on standard error: the name warnings as the names
+// are read (blanks around the name as used removed), the step warning after the loop
+// (the type warning wins). Only characters other than blanks past the 20th cut a name.
+TEST(DriverWarnings, NothingWrittenAndCutNames) {
+  const std::string W = "kovaconv: warning: ";
+  const std::string NO_STEP = W + "the result file holds no time step; no step was written\n";
+  const std::string CUT = W + "name cut to its first 20 characters: ";
+  const std::string TYPE = W + "transfer type ", NOT_1_TO_4 = " is not 1 to 4; nothing was converted\n";
+  const std::string STEP = W + "time step ", NOT_IN = " is not in the result file; no step was written\n";
+  const struct { const char* LINE4; std::string ANSWERS, ERR; } cases[] = {
+      {"steps.bin", e2e::ANSWERS(2, "out.dat", 2), ""},
+      {"steps.bin", e2e::ANSWERS(5, "out.dat", -1), TYPE + "5" + NOT_1_TO_4},
+      {"empty.bin", "0\n0\n,\nout.dat\n0\n", TYPE + "0" + NOT_1_TO_4},
+      {"steps.bin", e2e::ANSWERS(-3, "out.dat", 1), TYPE + "-3" + NOT_1_TO_4},
+      {"empty.bin", e2e::ANSWERS(1, "out.dat", 0), NO_STEP},
+      {"empty.bin", e2e::ANSWERS(3, "", -1), NO_STEP},
+      {"steps.bin", e2e::ANSWERS(2, "out.dat", 7), STEP + "7" + NOT_IN},
+      {"steps.bin", "0\n0\n4\nout.dat\n9.9\n", STEP + "9" + NOT_IN},
+      {"  results_of_run_01XYZ.bin", e2e::ANSWERS(2, "out.dat", 7),
+       CUT + "results_of_run_01X\n" + STEP + "7" + NOT_IN},
+      {"name_of_twenty_chars         \r", e2e::ANSWERS(2, "out.dat", 1), ""},
+      {"steps.bin", e2e::ANSWERS(2, "output_named_longer_than_20", 1), CUT + "output_named_longer_\n"},
+      {"steps.bin", e2e::ANSWERS(2, "  out.dat           x", 1), CUT + "out.dat\n"},
+      {"steps.bin", e2e::ANSWERS(2, "out.dat             \t", 1), CUT + "out.dat\n"},
+  };
+  e2e::SCRATCH s;
+  const std::string steps = SQUARE_MODEL("W") + SQUARE_STEP(1, 1) + SQUARE_STEP(2, 2);
+  s.WRITE("steps.bin", steps);
+  s.WRITE("results_of_run_01X", steps);
+  s.WRITE("name_of_twenty_chars", steps);
+  s.WRITE("empty.bin", SQUARE_MODEL("W"));
+  for (const auto& c : cases) {
+    s.WRITE("WORK.LST", e2e::WORK_LIST(c.LINE4));
+    const e2e::RUN r = s.CONVERT(c.ANSWERS);
+    EXPECT_EQ(r.STATUS, 0) << c.ANSWERS;
+    EXPECT_TRUE(r.OUT.ends_with(CLOSING)) << c.ANSWERS;
+    EXPECT_EQ(r.ERR, c.ERR) << c.LINE4 << " / " << c.ANSWERS;
+  }
+  EXPECT_TRUE(s.EXISTS("output_named_longer_") && s.EXISTS("out.dat"));
+}
+
+// Control characters of the title become blanks on the console and in the output, so
+// the title can neither split a record nor reach the terminal as a command. A corner 0
+// is never a stray corner, also when the node count is negative.
+TEST(DriverModel, TitleControlCharactersAndNegativeNodeCount) {
+  using namespace std::string_literals;
+  const std::string raw =
+      "A\r\nB\x1b[2J\x7f\tC\x00\x1f\x80\xfe"s + std::string(61, 'x') + "\x01\x02\x03Z";
+  const std::string shown = "A  B [2J  C  \x80\xfe" + std::string(61, 'x') + "   Z";
+  ASSERT_EQ(raw.size(), 80U);
+  e2e::SCRATCH s;
+  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
+  s.WRITE("result.bin", SQUARE_MODEL(raw) + SQUARE_STEP(1, 1));
+  e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
+  EXPECT_EQ(r.STATUS, 0);
+  const std::string console_title = std::string(1, ' ') + shown.substr(0, 76) + "\r\n " + shown.substr(76);
+  EXPECT_NE(r.OUT.find(console_title + "\r\n"), std::string::npos);
+  EXPECT_TRUE(s.READ("out.dat").starts_with("TITLE = \"TIME=  1.0000E+00 " + shown + "\"\r\nVARIABLES"));
+
+  // NUMNP -3 reads no node; corner 0 is no stray corner, corner 1 is one.
+  const auto model = [](std::int32_t corner) {
+    return e2e::FRAME(e2e::PADDED("NEG", 80)) + e2e::FRAME(e2e::INT4(-3)) + e2e::FRAME("") +
+           e2e::FRAME(e2e::INT4(1)) +
+           e2e::FRAME(e2e::INT4(corner) + e2e::INT4(0) + e2e::INT4(0) + e2e::INT4(0) + e2e::INT4(1) +
+                      e2e::REAL8(0));
+  };
+  const char* STRAY = "kovaconv: warning: 1 corner numbers outside 0..NUMNP take no part in node averaging\n";
+  for (const auto& [corner, err] : {std::pair{0, ""}, {1, STRAY}}) {
+    s.WRITE("result.bin", model(corner) + e2e::STEP(1, 1.0, {}, {{}}));
+    r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
+    EXPECT_EQ(r.STATUS, 0);
+    EXPECT_EQ(r.ERR, err) << corner;
+  }
 }
