@@ -102,6 +102,8 @@ void FAIL_IO(int REPORT, int UNIT, int OS_ERRNO) {
   REPORT_AND_EXIT(REPORT, UNIT, std::string_view(line.data(), len));
 }
 
+void ALLOW_NEW_REPORT() noexcept { REPORTING.store(false); }
+
 void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE) {
   REPORT_AND_EXIT(REPORT, UNIT, FIRST_LINE);
 }

@@ -50,6 +50,9 @@ std::string NEXT_NAME_RECORD(int UNIT);
 // "kovaconv: error: out of memory", units closed, exit status 71.
 [[noreturn]] void FAIL_OUT_OF_MEMORY() noexcept;
 
+// Forget that a failure report was given, for a new run in the same process.
+void ALLOW_NEW_REPORT() noexcept;
+
 // A failure report whose first line is FIRST_LINE instead of the system's text.
 [[noreturn]] void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE);
 

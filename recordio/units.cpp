@@ -48,18 +48,21 @@ void RESET_INPUT(UNIT_SLOT& slot) {
   slot.POS = 0;
 }
 
-// A unit opened again is first closed: its records are written out.
-void RELEASE(UNIT_SLOT& slot) {
-  if (slot.CONNECTED) {
-    OUTPUT_FLUSH(slot.OUT);
-    if (slot.FD > 2) ::close(slot.FD);
-  }
+// Close the slot's file (never a standard stream) and forget the connection.
+void DISCONNECT(UNIT_SLOT& slot) {
+  if (slot.CONNECTED && slot.FD > 2) ::close(slot.FD);
   slot.CONNECTED = false;
   slot.FD = -1;
   slot.HAS_ID = false;
   slot.OUT.READ_ONLY = false;
   slot.OUT.CUT_PENDING = false;
   RESET_INPUT(slot);
+}
+
+// A unit opened again is first closed: its records are written out.
+void RELEASE(UNIT_SLOT& slot) {
+  if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUT);
+  DISCONNECT(slot);
 }
 
 // The slot for UNIT: its own if it has one (released), else a free one.
@@ -190,9 +193,7 @@ const UNIT_SLOT* HOLDER_OF(int FD, const UNIT_SLOT& self) {
 
 // Close every unit and end the process; the records are written out already.
 [[noreturn]] void CLOSE_ALL_AND_EXIT(int STATUS) {
-  for (UNIT_SLOT& slot : UNITS) {
-    if (slot.CONNECTED && slot.FD > 2) ::close(slot.FD);
-  }
+  for (UNIT_SLOT& slot : UNITS) DISCONNECT(slot);
   ::_exit(STATUS);
 }
 
@@ -207,6 +208,15 @@ void FLUSH_ALL_UNITS() {
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
   ARGUMENTS = std::span<char*>(ARGV, ARGC > 0 ? static_cast<std::size_t>(ARGC) : 0);
   NEXT_ARGUMENT = 1;
+}
+
+void RESET_UNITS_FOR_NEW_RUN() {
+  for (UNIT_SLOT& slot : UNITS) {
+    DISCONNECT(slot);
+    slot.USED = false;
+  }
+  NEXT_ARGUMENT = 1;
+  ALLOW_NEW_REPORT();
 }
 
 void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F) {

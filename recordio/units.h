@@ -40,6 +40,12 @@ void FLUSH_ALL_UNITS();
 // The file name of a unit as reports show it.
 std::string_view UNIT_NAME(int UNIT);
 
+// For a process that runs the converter more than once (the fuzz targets, which
+// return from the exit of each run): close every unit still open, without
+// writing anything out, free every slot, start again at the first command-line
+// argument and let the next failure be reported. Not used by kovaconv itself.
+void RESET_UNITS_FOR_NEW_RUN();
+
 // Normal stop: write out every unit, close all units, exit status 0.
 [[noreturn]] void STOP_RUN();
 
