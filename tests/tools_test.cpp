@@ -149,6 +149,17 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   EXPECT_EQ(s.READ("r.pvd"), collection({{"0.5", "r_0001.vtu"}, {"1e+300", "r_0002.vtu"}}));
   EXPECT_NE(s.READ("r_0001.vtu").find("NumberOfPoints=\"5\" NumberOfCells=\"3\""), std::string::npos);
 
+  // A NaN time leaves its step out of the collection only.
+  std::string nan_time = whole;
+  nan_time.replace(628, 8, e2e::REAL8(NaN));
+  s.WRITE("nan.bin", nan_time);
+  run = RUN(s, KOVA2VTK_EXE, {"--out", "nan", "--name", "r", "nan.bin"});
+  EXPECT_EQ(run.STATUS, 0);
+  EXPECT_NE(run.ERR.find("kova2vtk: warning: time step 20 has time nan; r_0002.vtu is left out of the "
+                         "collection\n"), std::string::npos) << run.ERR;
+  EXPECT_EQ(s.READ("nan/r.pvd"), collection({{"0.5", "r_0001.vtu"}}));
+  EXPECT_TRUE(s.EXISTS("nan/r_0002.vtu"));
+
   // Damage: the whole step is written and listed, one line says where; the
   // final whole step is the same file whichever way it was chosen.
   for (const char* steps : {"all", "final", "10,20"}) {

@@ -7,7 +7,9 @@
 // Files: DIR/BASE.pvd and DIR/BASE_KKKK.vtu, KKKK the step's read index (its
 // position in the file, from 1), at least four digits. Every file is written
 // under a temporary name and renamed when whole, so a failure never leaves a
-// cut file under a listed name.
+// cut file under a listed name. A step whose time is NaN or infinite is
+// written but left out of the collection, with a warning: ParaView cannot
+// place it on its time axis, and a made-up time would show a wrong one.
 //
 // Grid: the nodes at (X, Y, 0); one cell per element whose corners name nodes
 // of the model, a triangle when its fourth corner is 0 or repeats the third,
@@ -287,6 +289,7 @@ bool WRITE_COLLECTION(const std::filesystem::path& PATH, const std::vector<WRITT
                   "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
                   "  <Collection>\n";
   for (const WRITTEN& W : STEPS) {
+    if (!std::isfinite(W.TIME)) continue;  // a viewer cannot place it on the time axis
     X += "    <DataSet timestep=\"" + SHORTEST(W.TIME) + "\" group=\"\" part=\"0\" file=\"" +
          XML_ESCAPED(W.FILE) + "\"/>\n";
   }
@@ -409,6 +412,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kova2vtk: %s: %s\n", (DIR / FILE).c_str(), std::strerror(errno));
       WRITE_FAILED = true;
       return;
+    }
+    if (!std::isfinite(S.TIME)) {
+      std::fprintf(stderr, "kova2vtk: warning: time step %d has time %s; %s is left out of the collection\n",
+                   S.ISTEP, SHORTEST(S.TIME).c_str(), FILE.c_str());
     }
     DONE.push_back({S.TIME, FILE});
   };
