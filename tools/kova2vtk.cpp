@@ -223,6 +223,16 @@ void FILL_STEP(MODEL_STORE& S, GRID& G) {
   }
 }
 
+// The temporary file being written, for a signal that ends the run to remove.
+char PART_BEING_WRITTEN[PATH_MAX];
+volatile std::sig_atomic_t PART_PENDING = 0;
+
+void REMOVE_PART_AND_END(int SIGNAL) {
+  if (PART_PENDING != 0) ::unlink(PART_BEING_WRITTEN);
+  std::signal(SIGNAL, SIG_DFL);
+  std::raise(SIGNAL);
+}
+
 // Write the pieces to PATH whole or not at all: to a temporary name beside it,
 // renamed over PATH once every byte is written. False with errno set.
 bool WRITE_WHOLE(const std::filesystem::path& PATH, std::vector<iovec> PIECES) {
@@ -230,6 +240,15 @@ bool WRITE_WHOLE(const std::filesystem::path& PATH, std::vector<iovec> PIECES) {
   PART += PATH.filename().string();
   PART += ".part";
   const std::filesystem::path TEMP = PATH.parent_path() / PART;
+  if (TEMP.native().size() >= sizeof PART_BEING_WRITTEN) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  std::memcpy(PART_BEING_WRITTEN, TEMP.c_str(), TEMP.native().size() + 1);
+  PART_PENDING = 1;
+  struct PART_DONE {
+    ~PART_DONE() { PART_PENDING = 0; }
+  } CLEAR_PENDING;
   const int FD = ::open(TEMP.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (FD < 0) return false;
   std::size_t FIRST = 0;
@@ -340,6 +359,8 @@ int main(int argc, char** argv) {
   // A write past the file-size limit then fails with EFBIG and is reported,
   // instead of the signal ending the run with a cut temporary file.
   std::signal(SIGXFSZ, SIG_IGN);
+  // An interrupted run leaves no temporary file behind.
+  for (const int SIGNAL : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(SIGNAL, REMOVE_PART_AND_END);
   SELECTION SEL;
   std::filesystem::path DIR = ".";
   std::string BASE;
