@@ -31,8 +31,10 @@ constexpr int STALL_LIMIT_MS = 400;
 // after the pipe reported room does not block for the rest.
 constexpr std::size_t EXIT_PIECE = PIPE_BUF;
 
-// Write all N bytes; returns 0 or the errno of the refused write.
-int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
+// Write all N bytes; returns 0 or the errno of the refused write. SENT
+// counts the bytes the system took.
+int WRITE_ALL(int fd, const char* p, std::size_t n, std::size_t& SENT) noexcept {
+  SENT = 0;
   while (n > 0) {
     ssize_t done = ::write(fd, p, n);
     if (done < 0) {
@@ -42,8 +44,22 @@ int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
     if (done == 0) return EIO;
     p += done;
     n -= static_cast<std::size_t>(done);
+    SENT += static_cast<std::size_t>(done);
   }
   return 0;
+}
+
+int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
+  std::size_t sent = 0;
+  return WRITE_ALL(fd, p, n, sent);
+}
+
+// The length of the whole records among the first SENT bytes of RECORDS (a
+// run of whole records). No record body holds a line end (the title's control
+// bytes are blanks), so the last line feed taken closes the last whole record.
+std::size_t WHOLE_RECORD_BYTES(std::string_view RECORDS, std::size_t SENT) noexcept {
+  const std::size_t last = RECORDS.substr(0, SENT).rfind('\n');
+  return last == std::string_view::npos ? 0 : last + 1;
 }
 
 // Write N bytes to a pipe or terminal, giving up after STALL_LIMIT_MS
@@ -71,11 +87,13 @@ std::int64_t WRITE_POSITION(const OUTPUT& O) noexcept {
   return ::lseek(O.FD, 0, SEEK_CUR);
 }
 
-// Cut a regular file back to AT, where the last whole record ends.
-void CUT_BACK(const OUTPUT& O, std::int64_t AT) noexcept {
-  if (AT < 0) return;
-  (void)::ftruncate(O.FD, AT);
-  (void)::lseek(O.FD, AT, SEEK_SET);
+// Cut a regular file back to KEPT bytes past START (where a write began),
+// where the last whole record ends. START below 0: the position is unknown.
+void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT = 0) noexcept {
+  if (START < 0) return;
+  const std::int64_t at = START + static_cast<std::int64_t>(KEPT);
+  (void)::ftruncate(O.FD, at);
+  (void)::lseek(O.FD, at, SEEK_SET);
 }
 
 void CUT_IF_PENDING(OUTPUT& O) {
@@ -84,17 +102,22 @@ void CUT_IF_PENDING(OUTPUT& O) {
   if (::ftruncate(O.FD, 0) != 0) FAIL_IO(38, O.UNIT, errno);
 }
 
-// Hand whole records (BYTES, then MORE) to the system: the write is marked as
-// under way so that a signal can undo it, and a refused one is cut back.
-// Returns 0 or the errno of the refused write; the mark stays for the caller
-// to clear together with the buffer.
+// Hand BYTES, then MORE, to the system: the write is marked as under way so
+// that a signal can undo it, and a refused one is cut back: to the last whole
+// record the system took when BYTES is a run of whole records (the buffer),
+// else to where the write began. Returns 0 or the errno of the refused write;
+// the mark stays for the caller to clear together with the buffer.
 int SEND(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
   if (O.REGULAR) O.FLIGHT_START.store(WRITE_POSITION(O), std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_release);
   O.IN_FLIGHT.store(true, std::memory_order_relaxed);
-  int err = WRITE_ALL(O.FD, BYTES.data(), BYTES.size());
+  std::size_t sent = 0;
+  int err = WRITE_ALL(O.FD, BYTES.data(), BYTES.size(), sent);
   if (err == 0) err = WRITE_ALL(O.FD, MORE.data(), MORE.size());
-  if (err != 0 && O.REGULAR) CUT_BACK(O, O.FLIGHT_START.load(std::memory_order_relaxed));
+  if (err != 0 && O.REGULAR) {
+    const std::size_t kept = MORE.empty() ? WHOLE_RECORD_BYTES(BYTES, sent) : 0;
+    CUT_BACK(O, O.FLIGHT_START.load(std::memory_order_relaxed), kept);
+  }
   return err;
 }
 
@@ -203,5 +226,8 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   const std::int64_t start =
       in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : WRITE_POSITION(O);
   if (in_flight) CUT_BACK(O, start);
-  if (len > 0 && WRITE_ALL(O.FD, O.BUF.get(), len) != 0) CUT_BACK(O, start);
+  std::size_t sent = 0;
+  if (len > 0 && WRITE_ALL(O.FD, O.BUF.get(), len, sent) != 0) {
+    CUT_BACK(O, start, WHOLE_RECORD_BYTES(std::string_view(O.BUF.get(), len), sent));
+  }
 }

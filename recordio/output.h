@@ -6,7 +6,8 @@
 // and at every end of the run. The buffer only ever holds complete records, so
 // whatever ends the run can write it out and the file holds exactly the records
 // completed so far. A write that the system refuses partway leaves a regular
-// file cut back to where the write began, so no record is left half written.
+// file cut back to the last whole record it took, so no record is left half
+// written and none that reached the file is lost.
 // A unit with FD < 0 keeps its records in MEMORY instead (tests read them back).
 #include <atomic>
 #include <csignal>
