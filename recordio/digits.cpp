@@ -270,9 +270,13 @@ std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
 
 }  // namespace
 
-DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+int DECIMAL_EXPONENT(double V) { return LEADING_EXPONENT(SPLIT(V)); }
+
+DECIMAL SIGNIFICANT_DIGITS(double V, int N) { return SIGNIFICANT_DIGITS_AT(V, N, DECIMAL_EXPONENT(V)); }
+
+DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K) {
   const BINARY b = SPLIT(V);
-  int k = LEADING_EXPONENT(b);
+  int k = K;
   std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
   if (d == POWER_OF_TEN(N)) {  // rounding carried into a new digit
     d = POWER_OF_TEN(N - 1);

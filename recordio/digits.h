@@ -20,6 +20,13 @@ struct DECIMAL {
 // comes out as D = 10000 with X one higher.
 DECIMAL SIGNIFICANT_DIGITS(double V, int N);
 
+// The exponent of the leading digit of |V| before any rounding, V finite and
+// nonzero: 10^K <= |V| < 10^(K+1).
+int DECIMAL_EXPONENT(double V);
+
+// SIGNIFICANT_DIGITS for a caller that has DECIMAL_EXPONENT(V) already in K.
+DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K);
+
 // |V| * 10^D rounded to an integer into U, for V finite and 0 <= D <= 17.
 // Returns false (U untouched) when that integer would be 10^16 or more: more
 // digits than a fixed-point field of 17 columns can show besides its point.
@@ -72,3 +79,65 @@ constexpr int DIGIT_COUNT(std::uint64_t U) {
   const int t = (std::bit_width(u) * 1233) >> 12;  // about floor(log10(2^bits))
   return t + 1 - (u < POWER_OF_TEN(t) ? 1 : 0);
 }
+
+// Eight decimal digits of U < 10^8, leading zeros included, as the bytes of a
+// word in memory order (most significant digit first), made without a loop:
+// the value is split into two 4-digit halves, each half into two pairs and
+// each pair into two digits, all lanes at once.
+constexpr std::uint64_t EIGHT_DIGITS(std::uint32_t U) {
+  const std::uint64_t halves = (U / 10000) | (std::uint64_t{U % 10000} << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
+}
+
+// The N (1..16) lowest decimal digits of U < 10^16 into OUT[0..N), leading
+// zeros included. Writes 8 or 16 bytes from OUT: the columns after the N
+// digits hold rubbish for the caller to overwrite.
+template <int N>
+inline void PUT_DIGITS_WIDE(char* OUT, std::uint64_t U) {
+  static_assert(N >= 1 && N <= 16);
+  if constexpr (N <= 8) {
+    const std::uint64_t w = EIGHT_DIGITS(static_cast<std::uint32_t>(U)) >> (8 * (8 - N));
+    __builtin_memcpy(OUT, &w, 8);
+  } else {
+    const auto hi = static_cast<std::uint32_t>(U / 100000000);
+    const std::uint64_t w = EIGHT_DIGITS(hi) >> (8 * (16 - N));
+    const std::uint64_t lo = EIGHT_DIGITS(static_cast<std::uint32_t>(U - std::uint64_t{hi} * 100000000));
+    __builtin_memcpy(OUT, &w, 8);
+    __builtin_memcpy(OUT + (N - 8), &lo, 8);
+  }
+}
+
+// Exponent parts as 4 bytes per exponent X in [EXPONENT_LOW, EXPONENT_HIGH]:
+// "E+05" up to 99, "+100" (no letter) from 100 on, as formatted E fields show
+// them; and the list-directed forms with E and exactly 2 or 3 digits.
+inline constexpr int EXPONENT_LOW = -400;
+inline constexpr int EXPONENT_HIGH = 400;
+struct EXPONENT_TEXTS {
+  std::array<char, 4 * (EXPONENT_HIGH - EXPONENT_LOW + 1)> FORMATTED{};
+  std::array<char, 4 * (EXPONENT_HIGH - EXPONENT_LOW + 1)> LIST2{};  // "E+07"
+  std::array<char, 8 * (EXPONENT_HIGH - EXPONENT_LOW + 1)> LIST3{};  // "E+020", 5 of 8 bytes
+};
+inline constexpr EXPONENT_TEXTS EXPONENTS = [] {
+  EXPONENT_TEXTS t;
+  for (int x = EXPONENT_LOW; x <= EXPONENT_HIGH; ++x) {
+    const auto i = static_cast<std::size_t>(x - EXPONENT_LOW);
+    const char sign = x < 0 ? '-' : '+';
+    const int m = x < 0 ? -x : x;
+    const char d3[3] = {static_cast<char>('0' + m / 100 % 10), static_cast<char>('0' + m / 10 % 10),
+                        static_cast<char>('0' + m % 10)};
+    char* f = t.FORMATTED.data() + 4 * i;
+    if (m <= 99) {
+      f[0] = 'E', f[1] = sign, f[2] = d3[1], f[3] = d3[2];
+    } else {
+      f[0] = sign, f[1] = d3[0], f[2] = d3[1], f[3] = d3[2];
+    }
+    char* l2 = t.LIST2.data() + 4 * i;
+    l2[0] = 'E', l2[1] = sign, l2[2] = d3[1], l2[3] = d3[2];
+    char* l3 = t.LIST3.data() + 8 * i;
+    l3[0] = 'E', l3[1] = sign, l3[2] = d3[0], l3[3] = d3[1], l3[4] = d3[2];
+  }
+  return t;
+}();

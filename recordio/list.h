@@ -2,11 +2,106 @@
 // List-directed write statements: each item kind has a fixed field form, blanks
 // go between items where the layout rules ask for them, and records break at
 // 80 columns.
+//
+// WRITE_LIST_ITEMS(O, items...) takes typed items (std::int32_t, float,
+// double, std::string_view) and builds each record in the unit's buffer;
+// LIST_STATEMENT takes a list of tagged ITEMs and gives the same records.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <initializer_list>
 #include <span>
+#include <string_view>
 
+#include "recordio/fields.h"
 #include "recordio/items.h"
 #include "recordio/output.h"
+
+namespace list_layout {
+
+inline constexpr std::size_t LINE = 80;  // columns of every list-directed record
+
+enum class PREVIOUS : std::uint8_t { NONE, NUMBER, TEXT };
+
+// The record being built, in place in the unit's buffer.
+struct LINE_STATE {
+  explicit LINE_STATE(OUTPUT& o) : O(o), BUF(RECORD_SPACE(o, LINE)) {}
+  OUTPUT& O;
+  char* BUF;            // columns [0, LEN) are the record so far
+  std::size_t LEN = 0;  // columns written; the remaining space is LINE - LEN
+  bool MARK = true;     // start-of-record mark
+  PREVIOUS PREV = PREVIOUS::NONE;
+
+  std::size_t ROOM() const { return LINE - LEN; }
+  void PUT(char c) { BUF[LEN++] = c; }
+  void NEW_RECORD() {
+    COMMIT_RECORD(O, BUF, LEN);
+    BUF = RECORD_SPACE(O, LINE);
+    LEN = 0;
+    MARK = true;
+    PREV = PREVIOUS::NONE;
+  }
+  // The statement's last record: never empty.
+  void END() {
+    if (LEN == 0 && MARK) PUT(' ');
+    COMMIT_RECORD(O, BUF, LEN);
+  }
+};
+
+// A number in its field of W columns, on a new record when it does not fit.
+template <std::size_t W>
+inline char* NUMBER_FIELD(LINE_STATE& s) {
+  if (s.ROOM() < W) s.NEW_RECORD();
+  char* out = s.BUF + s.LEN;
+  s.LEN += W;
+  s.MARK = false;
+  s.PREV = PREVIOUS::NUMBER;
+  return out;
+}
+
+inline void ITEM(LINE_STATE& s, std::int32_t v) { I_FIELD<12>(NUMBER_FIELD<12>(s), v); }
+inline void ITEM(LINE_STATE& s, float v) { LIST_REAL<15, 7, 2>(NUMBER_FIELD<15>(s), v); }
+inline void ITEM(LINE_STATE& s, double v) { LIST_REAL<24, 15, 3>(NUMBER_FIELD<24>(s), v); }
+
+inline void ITEM(LINE_STATE& s, std::string_view t) {
+  const std::size_t r0 = s.ROOM();
+  // At most one blank ahead of the text: at the start of a record when the
+  // text fits, or behind a number.
+  if (s.MARK && t.size() <= r0) {
+    s.PUT(' ');
+    s.MARK = false;
+  } else if (s.PREV == PREVIOUS::NUMBER && r0 > 0) {
+    s.PUT(' ');
+  }
+  // A text that does not fit behind what the record holds moves to a new one.
+  if (r0 < t.size() && s.LEN > 0) s.NEW_RECORD();
+  if (s.MARK) {
+    s.PUT(' ');
+    s.MARK = false;
+  }
+  std::size_t done = 0;
+  while (done < t.size()) {
+    if (s.ROOM() == 0) {  // longer than a record: go on after one blank
+      s.NEW_RECORD();
+      s.PUT(' ');
+      s.MARK = false;
+    }
+    const std::size_t part = std::min(t.size() - done, s.ROOM());
+    std::memcpy(s.BUF + s.LEN, t.data() + done, part);
+    s.LEN += part;
+    done += part;
+  }
+  s.PREV = PREVIOUS::TEXT;
+}
+
+}  // namespace list_layout
+
+template <typename... T>
+inline void WRITE_LIST_ITEMS(OUTPUT& O, const T&... ITEMS) {
+  list_layout::LINE_STATE s(O);
+  (list_layout::ITEM(s, ITEMS), ...);
+  s.END();
+}
 
 // One list-directed write statement on the output O.
 void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS);

@@ -191,6 +191,23 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
   O.LEN.store(len + need, std::memory_order_relaxed);
 }
 
+char* RECORD_SPACE_SLOW(OUTPUT& O, std::size_t BODY_MAX) {
+  if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
+  if (O.FD >= 0) {
+    CUT_IF_PENDING(O);
+    const std::size_t need = BODY_MAX + 2;
+    if (need > O.CAP - O.LEN.load(std::memory_order_relaxed) && need <= O.CAP) OUTPUT_FLUSH(O);
+    const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+    if (need <= O.CAP - len) return O.BUF.get() + len;
+  }
+  O.SPARE.resize(BODY_MAX + 2);
+  return O.SPARE.data();
+}
+
+void COMMIT_RECORD_SLOW(OUTPUT& O, char* AT, std::size_t BODY) {
+  PUT_RECORD(O, std::string_view(AT, BODY));
+}
+
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
   if (O.FD < 0) {

@@ -33,6 +33,8 @@ struct OUTPUT {
   std::atomic<bool> IN_FLIGHT{false};
   std::atomic<std::int64_t> FLIGHT_START{0};
   std::string MEMORY;            // memory output: every record written
+  std::string SPARE;             // a record built outside BUF (memory output,
+                                 // a read-only unit, a record larger than BUF)
 };
 
 inline constexpr std::size_t OUTPUT_BUFFER_BYTES = std::size_t{1} << 20;
@@ -42,6 +44,32 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD);
 
 // Append BODY followed by CR LF as one complete record.
 void PUT_RECORD(OUTPUT& O, std::string_view BODY);
+
+// Room for a record of up to BODY_MAX bytes and its CR LF, at the end of the
+// buffered records when it fits there (flushing them first if need be). The
+// record is built in place and belongs to the output only once it is
+// committed, so whatever ends the run meanwhile never writes part of it.
+char* RECORD_SPACE_SLOW(OUTPUT& O, std::size_t BODY_MAX);
+inline char* RECORD_SPACE(OUTPUT& O, std::size_t BODY_MAX) {
+  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+  if (BODY_MAX + 2 <= O.CAP - len && !O.CUT_PENDING && !O.READ_ONLY) return O.BUF.get() + len;
+  return RECORD_SPACE_SLOW(O, BODY_MAX);
+}
+
+// Complete the record begun at AT (from RECORD_SPACE) with BODY bytes: its
+// CR LF is added and the record joins the output.
+void COMMIT_RECORD_SLOW(OUTPUT& O, char* AT, std::size_t BODY);
+inline void COMMIT_RECORD(OUTPUT& O, char* AT, std::size_t BODY) {
+  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+  if (O.BUF && AT == O.BUF.get() + len) {
+    AT[BODY] = '\r';
+    AT[BODY + 1] = '\n';
+    std::atomic_signal_fence(std::memory_order_release);
+    O.LEN.store(len + BODY + 2, std::memory_order_relaxed);
+    return;
+  }
+  COMMIT_RECORD_SLOW(O, AT, BODY);
+}
 
 // Hand the buffered records and then BYTES to the system at once: a prompt
 // that leaves the answer on its own line. Memory output appends BYTES.

@@ -6,5 +6,6 @@
 #include "recordio/items.h"
 #include "recordio/list.h"
 #include "recordio/reports.h"
+#include "recordio/statement.h"
 #include "recordio/unformatted.h"
 #include "recordio/units.h"

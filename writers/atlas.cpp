@@ -36,24 +36,16 @@ constexpr FORMAT F_STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
 constexpr FORMAT F_HEAD = PARSE_FORMAT("(6(E12.6,TR1))");
 constexpr FORMAT F_VELOCITY = PARSE_FORMAT("(2(E12.6,TR1))");
 
-void TEXT_LINE(OUTPUT& O, const FORMAT& F, std::string_view TEXT) {
-  const std::array ITEMS{ITEM_T(TEXT)};
-  FORMATTED_STATEMENT(O, F, ITEMS);
-}
-
-void INT_LINE(OUTPUT& O, const FORMAT& F, std::int32_t VALUE) {
-  const std::array ITEMS{ITEM_I(VALUE)};
-  FORMATTED_STATEMENT(O, F, ITEMS);
-}
+using namespace std::string_view_literals;
 
 }  // namespace
 
 void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REALS Y,
                       std::int32_t NUMEL, INTS IX, std::int32_t MAXN) {
   OUTPUT& O = OUTPUT_OF(MESH_UNIT);
-  TEXT_LINE(O, F_A5, "TITLE");
-  TEXT_LINE(O, F_A12, "FEM ANALISYS");
-  TEXT_LINE(O, F_A6, "STITLE");
+  WRITE_STATEMENT<F_A5>(O, "TITLE"sv);
+  WRITE_STATEMENT<F_A12>(O, "FEM ANALISYS"sv);
+  WRITE_STATEMENT<F_A6>(O, "STITLE"sv);
 
   // The title as stored, twenty 4-character pieces, trailing blanks included.
   std::array<ITEM, 20> PIECES;
@@ -63,17 +55,14 @@ void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REAL
   FORMATTED_STATEMENT(O, F_TITLE, PIECES);
 
   // The section headers carry the read formats the ATLAS program applies.
-  const std::array GRID{ITEM_T("GRID"), ITEM_T("(I6,3E12.0)")};
-  FORMATTED_STATEMENT(O, F_SECTION, GRID);
+  WRITE_STATEMENT<F_SECTION>(O, "GRID"sv, "(I6,3E12.0)"sv);
   for (std::int32_t i = 1; i <= NUMNP; ++i) {
     const auto n = static_cast<std::size_t>(i - 1);
-    const std::array ITEMS{ITEM_I(i), ITEM_R8(X[n]), ITEM_R8(Y[n]), ITEM_R8(0.0)};
-    FORMATTED_STATEMENT(O, F_NODE, ITEMS);
+    WRITE_STATEMENT<F_NODE>(O, i, X[n], Y[n], 0.0);
   }
-  TEXT_LINE(O, F_A2, "-1");
+  WRITE_STATEMENT<F_A2>(O, "-1"sv);
 
-  const std::array CONC{ITEM_T("CONC"), ITEM_T("(8I6)")};
-  FORMATTED_STATEMENT(O, F_SECTION, CONC);
+  WRITE_STATEMENT<F_SECTION>(O, "CONC"sv, "(8I6)"sv);
   const auto COLUMN = static_cast<std::size_t>(MAXN);
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
     const auto n = static_cast<std::size_t>(e - 1);
@@ -85,51 +74,40 @@ void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REAL
     const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
     // A triangle is stored with 0 or with its third corner repeated in slot 4.
     if (N4 == 0 || N3 == N4) {
-      const std::array ITEMS{ITEM_I(e), ITEM_I(203), ITEM_I(M), ITEM_I(N1),
-                             ITEM_I(N2), ITEM_I(N3),  ITEM_I(M)};
-      FORMATTED_STATEMENT(O, F_TRIANGLE, ITEMS);
+      WRITE_STATEMENT<F_TRIANGLE>(O, e, 203, M, N1, N2, N3, M);
     } else {
-      const std::array ITEMS{ITEM_I(e),  ITEM_I(204), ITEM_I(M),  ITEM_I(N1),
-                             ITEM_I(N2), ITEM_I(N3),  ITEM_I(N4), ITEM_I(M)};
-      FORMATTED_STATEMENT(O, F_QUAD, ITEMS);
+      WRITE_STATEMENT<F_QUAD>(O, e, 204, M, N1, N2, N3, N4, M);
     }
   }
-  TEXT_LINE(O, F_A2, "-1");
+  WRITE_STATEMENT<F_A2>(O, "-1"sv);
 }
 
 void WRITE_ATLAS_RESULT(std::int32_t NREAD, REALS H, REALS VX, REALS VY, std::int32_t NUMNP,
                         std::int32_t NUMEL, double TIME, std::int32_t /*MAXN*/) {
   OUTPUT& O = OUTPUT_OF(RESULT_UNIT);
-  TEXT_LINE(O, F_A7, "VERSION");
-  INT_LINE(O, F_I6, 950400);
+  WRITE_STATEMENT<F_A7>(O, "VERSION"sv);
+  WRITE_STATEMENT<F_I6>(O, 950400);
 
-  TEXT_LINE(O, F_A4, "PSIZ");
-  const std::array SIZES{ITEM_I(0), ITEM_I(1), ITEM_I(3), ITEM_I(0),
-                         ITEM_I(0), ITEM_I(0), ITEM_I(0), ITEM_I(0)};
-  FORMATTED_STATEMENT(O, F_SIZES, SIZES);
-  std::array<ITEM, 8> ZEROS;
-  ZEROS.fill(ITEM_I(0));
-  FORMATTED_STATEMENT(O, F_SIZES, ZEROS);
+  WRITE_STATEMENT<F_A4>(O, "PSIZ"sv);
+  WRITE_STATEMENT<F_SIZES>(O, 0, 1, 3, 0, 0, 0, 0, 0);
+  WRITE_STATEMENT<F_SIZES>(O, 0, 0, 0, 0, 0, 0, 0, 0);
 
   // The step field is the position of the step in the result file.
-  TEXT_LINE(O, F_A4, "STEP");
-  const std::array STEP{ITEM_I(NREAD), ITEM_I(1), ITEM_R8(TIME)};
-  FORMATTED_STATEMENT(O, F_STEP, STEP);
+  WRITE_STATEMENT<F_A4>(O, "STEP"sv);
+  WRITE_STATEMENT<F_STEP>(O, NREAD, 1, TIME);
 
-  TEXT_LINE(O, F_A4, "GVAL");
+  WRITE_STATEMENT<F_A4>(O, "GVAL"sv);
   for (std::int32_t i = 1; i <= NUMNP; ++i) {
-    INT_LINE(O, F_I8, i);
-    const std::array VALUE{ITEM_R8(H[static_cast<std::size_t>(i - 1)])};
-    FORMATTED_STATEMENT(O, F_HEAD, VALUE);
+    WRITE_STATEMENT<F_I8>(O, i);
+    WRITE_STATEMENT<F_HEAD>(O, H[static_cast<std::size_t>(i - 1)]);
   }
-  INT_LINE(O, F_I2, -1);
+  WRITE_STATEMENT<F_I2>(O, -1);
 
-  TEXT_LINE(O, F_A4, "EVAL");
+  WRITE_STATEMENT<F_A4>(O, "EVAL"sv);
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
     const auto n = static_cast<std::size_t>(e - 1);
-    INT_LINE(O, F_I8, e);
-    const std::array VALUES{ITEM_R8(VX[n]), ITEM_R8(VY[n])};
-    FORMATTED_STATEMENT(O, F_VELOCITY, VALUES);
+    WRITE_STATEMENT<F_I8>(O, e);
+    WRITE_STATEMENT<F_VELOCITY>(O, VX[n], VY[n]);
   }
-  INT_LINE(O, F_I2, -1);
+  WRITE_STATEMENT<F_I2>(O, -1);
 }

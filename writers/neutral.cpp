@@ -23,22 +23,16 @@ constexpr FORMAT F_CORNERS = PARSE_FORMAT("(10(I7,','))");
 constexpr FORMAT F_GROUP_TITLE = PARSE_FORMAT("('ELEM-GROUP 0 ')");
 constexpr FORMAT F_SET_TITLE = PARSE_FORMAT("(' T=',1PE12.4)");
 
+using namespace std::string_view_literals;
+
 void BLOCK_START(OUTPUT& O, std::int32_t BLOCK) {
-  const std::array MINUS_ONE{ITEM_I(-1)};
-  FORMATTED_STATEMENT(O, F_I5, MINUS_ONE);
-  const std::array NUMBER{ITEM_I(BLOCK)};
-  FORMATTED_STATEMENT(O, F_I6, NUMBER);
+  WRITE_STATEMENT<F_I5>(O, -1);
+  WRITE_STATEMENT<F_I6>(O, BLOCK);
 }
 
-void BLOCK_END(OUTPUT& O) {
-  const std::array MINUS_ONE{ITEM_I(-1)};
-  FORMATTED_STATEMENT(O, F_I5, MINUS_ONE);
-}
+void BLOCK_END(OUTPUT& O) { WRITE_STATEMENT<F_I5>(O, -1); }
 
-void TEXT_RECORD(OUTPUT& O, std::string_view TEXT) {
-  const std::array ITEMS{ITEM_T(TEXT)};
-  LIST_STATEMENT(O, ITEMS);
-}
+void TEXT_RECORD(OUTPUT& O, std::string_view TEXT) { WRITE_LIST_ITEMS(O, TEXT); }
 
 void TEXT_RECORDS(OUTPUT& O, std::string_view TEXT, int COUNT) {
   for (int k = 0; k < COUNT; ++k) TEXT_RECORD(O, TEXT);
@@ -74,8 +68,7 @@ void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int
 
   // The one property, number 1, that every element uses; type code 19.
   BLOCK_START(O, 402);
-  const std::array PROPERTY{ITEM_I(1), ITEM_T(",110,1,19,1,0,")};
-  FORMATTED_STATEMENT(O, F_PROPERTY, PROPERTY);
+  WRITE_STATEMENT<F_PROPERTY>(O, 1, ",110,1,19,1,0,"sv);
   TEXT_RECORD(O, " ");
   TEXT_RECORD(O, "0,0,0,0,");
   TEXT_RECORD(O, "45,");
@@ -90,14 +83,8 @@ void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int
   BLOCK_START(O, 403);
   for (std::int32_t i = 1; i <= NUMNP; ++i) {
     const auto n = static_cast<std::size_t>(i - 1);
-    const std::array ITEMS{ITEM_I(i),
-                           ITEM_T(",0,0,1,46,0,0,0,0,0,0,"),
-                           ITEM_R4(static_cast<float>(X[n])),
-                           ITEM_T(","),
-                           ITEM_R4(static_cast<float>(Y[n])),
-                           ITEM_T(","),
-                           ITEM_R4(0.0F)};
-    FORMATTED_STATEMENT(O, F_NODE, ITEMS);
+    WRITE_STATEMENT<F_NODE>(O, i, ",0,0,1,46,0,0,0,0,0,0,"sv, static_cast<float>(X[n]), ","sv,
+                            static_cast<float>(Y[n]), ","sv, 0.0F);
   }
   BLOCK_END(O);
 
@@ -111,16 +98,8 @@ void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int
     const std::int32_t N4 = IX[3 * COLUMN + n];
     const std::int32_t K = (N4 != 0 && N3 != N4) ? 4 : 2;
 
-    const std::array HEAD{ITEM_I(e), ITEM_T(",124,"), ITEM_I(1),
-                          ITEM_T(",19,"), ITEM_I(K), ITEM_T(",1,0,0,")};
-    LIST_STATEMENT(O, HEAD);
-    std::array<ITEM, 10> CORNERS;
-    CORNERS.fill(ITEM_I(0));
-    CORNERS[0] = ITEM_I(IX[n]);
-    CORNERS[1] = ITEM_I(IX[COLUMN + n]);
-    CORNERS[2] = ITEM_I(N3);
-    if (K == 4) CORNERS[3] = ITEM_I(N4);
-    FORMATTED_STATEMENT(O, F_CORNERS, CORNERS);
+    WRITE_LIST_ITEMS(O, e, ",124,"sv, 1, ",19,"sv, K, ",1,0,0,"sv);
+    WRITE_STATEMENT<F_CORNERS>(O, IX[n], IX[COLUMN + n], N3, K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
     TEXT_RECORD(O, "0,0,0,0,0,0,0,0,0,0,");
     TEXT_RECORDS(O, "0.,0.,0.,", 3);
     TEXT_RECORD(O, "0,0,0,0,0,0,0,0,0,0,0,0,");
@@ -134,9 +113,8 @@ void WRITE_NEUTRAL_GROUP(INTS IX, std::int32_t NUMEL, std::int32_t MAXN, std::in
   NGRPID = NGRPID + 1;
 
   BLOCK_START(O, 408);
-  const std::array ID{ITEM_I(NGRPID), ITEM_T(",1")};
-  LIST_STATEMENT(O, ID);
-  FORMATTED_STATEMENT(O, F_GROUP_TITLE, std::span<const ITEM>{});
+  WRITE_LIST_ITEMS(O, NGRPID, ",1"sv);
+  WRITE_STATEMENT<F_GROUP_TITLE>(O);
   TEXT_RECORD(O, "0,0,0");
   TEXT_RECORD(O, "0,0,0,0,0.,0.");
   TEXT_RECORD(O, "0,0");
@@ -151,8 +129,7 @@ void WRITE_NEUTRAL_GROUP(INTS IX, std::int32_t NUMEL, std::int32_t MAXN, std::in
   const auto ATTRIBUTES = IX.subspan(4 * static_cast<std::size_t>(MAXN));
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
     if (ATTRIBUTES[static_cast<std::size_t>(e - 1)] > 0) {
-      const std::array MEMBER{ITEM_I(e), ITEM_T(","), ITEM_T("0,1,1,")};
-      LIST_STATEMENT(O, MEMBER);
+      WRITE_LIST_ITEMS(O, e, ","sv, "0,1,1,"sv);
     }
   }
   TEXT_RECORD(O, "-1,-1,-1,-1,");
@@ -219,22 +196,19 @@ constexpr VECTOR V_VY{",70012,1,", "Y Velocity", "70013,0,0,0,0,0,0,0,0,0,", ",1
 // The seven records of a vector ahead of its value lines.
 void VECTOR_HEAD(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E,
                  float ABSMAX) {
-  const std::array ID{ITEM_I(NSETID), ITEM_T(V.ID)};
-  LIST_STATEMENT(O, ID);
+  WRITE_LIST_ITEMS(O, NSETID, V.ID);
   TEXT_RECORD(O, V.TITLE);
-  const std::array RANGE{ITEM_R4(static_cast<float>(E.MIN)), ITEM_R4(static_cast<float>(E.MAX)),
-                         ITEM_R4(ABSMAX)};
-  LIST_STATEMENT(O, RANGE);
+  WRITE_LIST_ITEMS(O, static_cast<float>(E.MIN), static_cast<float>(E.MAX), ABSMAX);
   TEXT_RECORD(O, V.COMPONENTS);
   TEXT_RECORD(O, "0,0,0,0,0,0,0,0,0,0,");
-  const std::array WHERE{ITEM_I(E.IMIN), ITEM_T(","), ITEM_I(E.IMAX), ITEM_T(V.TYPE)};
-  LIST_STATEMENT(O, WHERE);
+  WRITE_LIST_ITEMS(O, E.IMIN, ","sv, E.IMAX, V.TYPE);
   TEXT_RECORD(O, "0,1,1,");
 }
 
-void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, const ITEM& VALUE) {
-  const std::array ITEMS{ITEM_I(ENTITY), ITEM_T(","), VALUE};
-  LIST_STATEMENT(O, ITEMS);
+// REAL is float or double: the value's list-directed form follows its size.
+template <typename REAL>
+void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, REAL VALUE) {
+  WRITE_LIST_ITEMS(O, ENTITY, ","sv, VALUE);
 }
 
 // A vector whose values are written as 4-byte reals, closed by its end line.
@@ -242,9 +216,9 @@ void VECTOR_R4(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& 
                std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
   for (std::int32_t i = 1; i <= COUNT; ++i) {
-    VALUE_LINE(O, i, ITEM_R4(static_cast<float>(VALUES[static_cast<std::size_t>(i - 1)])));
+    VALUE_LINE(O, i, static_cast<float>(VALUES[static_cast<std::size_t>(i - 1)]));
   }
-  VALUE_LINE(O, -1, ITEM_R4(0.0F));
+  VALUE_LINE(O, -1, 0.0F);
 }
 
 // The same with the 8-byte values as they stand.
@@ -252,9 +226,9 @@ void VECTOR_R8(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& 
                std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
   for (std::int32_t i = 1; i <= COUNT; ++i) {
-    VALUE_LINE(O, i, ITEM_R8(VALUES[static_cast<std::size_t>(i - 1)]));
+    VALUE_LINE(O, i, VALUES[static_cast<std::size_t>(i - 1)]);
   }
-  VALUE_LINE(O, -1, ITEM_R8(0.0));
+  VALUE_LINE(O, -1, 0.0);
 }
 
 }  // namespace
@@ -298,13 +272,10 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   // Output set: the set number, its title " T=" and time, the time as value.
   const float TIME4 = static_cast<float>(TIME);
   BLOCK_START(O, 450);
-  const std::array SET{ITEM_I(NSETID)};
-  LIST_STATEMENT(O, SET);
-  const std::array TITLE{ITEM_R4(TIME4)};
-  FORMATTED_STATEMENT(O, F_SET_TITLE, TITLE);
+  WRITE_LIST_ITEMS(O, NSETID);
+  WRITE_STATEMENT<F_SET_TITLE>(O, TIME4);
   TEXT_RECORD(O, "0,0,");
-  const std::array VALUE{ITEM_R4(TIME4)};
-  LIST_STATEMENT(O, VALUE);
+  WRITE_LIST_ITEMS(O, TIME4);
   TEXT_RECORD(O, "1,");
   TEXT_RECORD(O, "  ");
   BLOCK_END(O);
@@ -346,9 +317,9 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   // Speeds are not negative: the absolute maximum is the maximum.
   VECTOR_HEAD(O, NSETID, V_NODE_SPEED, E_NSPEED, static_cast<float>(E_NSPEED.MAX));
   for (std::size_t n = 0; n < NODES; ++n) {
-    VALUE_LINE(O, static_cast<std::int32_t>(n + 1), ITEM_R8(SPEED(VXN[n], VYN[n])));
+    VALUE_LINE(O, static_cast<std::int32_t>(n + 1), SPEED(VXN[n], VYN[n]));
   }
-  VALUE_LINE(O, -1, ITEM_R8(0.0));
+  VALUE_LINE(O, -1, 0.0);
 
   VECTOR_R8(O, NSETID, V_NODE_VX, E_NVX, VXN, NUMNP);
   VECTOR_R8(O, NSETID, V_NODE_VY, E_NVY, VYN, NUMNP);
@@ -359,9 +330,9 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   for (std::size_t e = 0; e < ELEMENTS; ++e) {
     const double X4 = static_cast<float>(VX[e]);
     const double Y4 = static_cast<float>(VY[e]);
-    VALUE_LINE(O, static_cast<std::int32_t>(e + 1), ITEM_R4(static_cast<float>(SPEED(X4, Y4))));
+    VALUE_LINE(O, static_cast<std::int32_t>(e + 1), static_cast<float>(SPEED(X4, Y4)));
   }
-  VALUE_LINE(O, -1, ITEM_R4(0.0F));
+  VALUE_LINE(O, -1, 0.0F);
 
   VECTOR_R4(O, NSETID, V_VX, E_VX, VX, NUMEL);
   VECTOR_R4(O, NSETID, V_VY, E_VY, VY, NUMEL);

@@ -1,7 +1,7 @@
 // Restart data for the analysis program: per selected step a header record
 // naming the step and its time, then one record per node, on unit 8.
-#include <array>
 #include <cstddef>
+#include <string_view>
 
 #include "recordio/recordio.h"
 #include "writers/writers.h"
@@ -19,15 +19,11 @@ constexpr FORMAT F_NODE = PARSE_FORMAT("(I5,2(',',I5),6(',',1PE12.4))");
 void WRITE_RESTART(INTS NFLAG, REALS X, REALS Y, REALS H, REALS Q, INTS NCODE, REALS NPAR1,
                    REALS NPAR2, std::int32_t NUMNP, std::int32_t ISTEP, double TIME) {
   OUTPUT& O = OUTPUT_OF(UNIT);
-  const std::array HEADER{ITEM_T(" LA,TIME "), ITEM_I(ISTEP), ITEM_R8(TIME)};
-  LIST_STATEMENT(O, HEADER);
+  WRITE_LIST_ITEMS(O, std::string_view(" LA,TIME "), ISTEP, TIME);
 
   // Node numbers are positions in the store, not values from the result file.
   for (std::int32_t i = 1; i <= NUMNP; ++i) {
     const auto n = static_cast<std::size_t>(i - 1);
-    const std::array ITEMS{ITEM_I(i),        ITEM_I(NFLAG[n]), ITEM_I(NCODE[n]),
-                           ITEM_R8(X[n]),    ITEM_R8(Y[n]),    ITEM_R8(H[n]),
-                           ITEM_R8(Q[n]),    ITEM_R8(NPAR1[n]), ITEM_R8(NPAR2[n])};
-    FORMATTED_STATEMENT(O, F_NODE, ITEMS);
+    WRITE_STATEMENT<F_NODE>(O, i, NFLAG[n], NCODE[n], X[n], Y[n], H[n], Q[n], NPAR1[n], NPAR2[n]);
   }
 }

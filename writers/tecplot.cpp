@@ -82,14 +82,11 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
 
   for (std::int32_t I = 0; I < NUMNP; ++I) {
     const double V = std::sqrt(VXN[I] * VXN[I] + VYN[I] * VYN[I]);
-    const std::array POINT{ITEM_R8(X[I]),   ITEM_R8(Y[I]),   ITEM_R8(H[I]),
-                           ITEM_R8(VXN[I]), ITEM_R8(VYN[I]), ITEM_R8(V)};
-    FORMATTED_STATEMENT(O, F_POINT, POINT);
+    WRITE_STATEMENT<F_POINT>(O, X[I], Y[I], H[I], VXN[I], VYN[I], V);
   }
 
   for (std::int32_t E = 0; E < NUMEL; ++E) {
     if (AT(E, 4) <= 0) continue;
-    const std::array CORNERS{ITEM_I(AT(E, 0)), ITEM_I(AT(E, 1)), ITEM_I(AT(E, 2)), ITEM_I(AT(E, 3))};
-    FORMATTED_STATEMENT(O, F_CORNERS, CORNERS);
+    WRITE_STATEMENT<F_CORNERS>(O, AT(E, 0), AT(E, 1), AT(E, 2), AT(E, 3));
   }
 }

@@ -1,0 +1,174 @@
+#pragma once
+// Field editors whose width and digit counts are compile-time constants, for
+// statements whose layout is known when the program is built. Each writes
+// exactly the W columns of its field at OUT and gives the same bytes as the
+// general editors (EDIT_I, EDIT_E, EDIT_A), to which it hands whatever is not
+// its plain case: asterisks, NaN and the infinities, the rare layouts.
+//
+// A field is built in a small local block and stored whole, so the word
+// stores that place its digits never spill into the record around it.
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <type_traits>
+
+#include "recordio/digits.h"
+#include "recordio/format.h"
+
+// Iw.
+template <int W>
+inline void I_FIELD(char* OUT, std::int32_t V) {
+  // Up to 8 columns of sign and digits come from one word: digits with
+  // leading zeros, the zeros turned into blanks, the sign put in front.
+  if (V <= -10000000 || V >= 100000000) {
+    EDIT_I(OUT, W, V);
+    return;
+  }
+  const bool neg = V < 0;
+  const auto mag = static_cast<std::uint32_t>(neg ? -V : V);
+  const int n = DIGIT_COUNT(mag);
+  if constexpr (W < 8) {
+    if (n + (neg ? 1 : 0) > W) {
+      EDIT_I(OUT, W, V);
+      return;
+    }
+  }
+  const int lead = 8 - n;  // 1..7 leading zeros, the sign's column among them
+  std::uint64_t w = EIGHT_DIGITS(mag);
+  w -= 0x1010101010101010ULL & ((std::uint64_t{1} << (8 * lead)) - 1);  // '0' - 0x10 = ' '
+  if (neg) w += std::uint64_t{'-' - ' '} << (8 * (lead - 1));
+  if constexpr (W >= 8) {
+    std::memset(OUT, ' ', W - 8);
+    std::memcpy(OUT + (W - 8), &w, 8);
+  } else {
+    w >>= 8 * (8 - W);
+    std::memcpy(OUT, &w, W);
+  }
+}
+
+// Aw (W > 0): the first W characters, or the text right-justified.
+template <int W>
+inline void A_FIELD(char* OUT, std::string_view T) {
+  if (T.size() >= static_cast<std::size_t>(W)) {
+    std::memcpy(OUT, T.data(), W);
+  } else {
+    std::memset(OUT, ' ', W - T.size());
+    std::memcpy(OUT + (W - T.size()), T.data(), T.size());
+  }
+}
+
+// Ew.d with scale factor 0 or 1 (1PEw.d).
+template <int W, int D, int SCALE>
+inline void E_FIELD(char* OUT, double V) {
+  static_assert(SCALE == 0 || SCALE == 1);
+  constexpr int N = D + SCALE;  // significant digits shown
+  // Columns of a positive value: the digit before the point (1P), the point,
+  // D digits and the exponent part; the 0P form adds a "0" where it fits.
+  constexpr int NEED = SCALE + D + 5;
+  constexpr bool LEAD_ZERO = SCALE == 0 && W > NEED;
+  const bool neg = std::signbit(V);
+  if constexpr (N > 16 || W < NEED) {
+    EDIT_E(OUT, W, D, SCALE, V);
+    return;
+  } else {
+    const auto field = (std::bit_cast<std::uint64_t>(V) >> 52) & 0x7FF;
+    // Zero, NaN, the infinities, and a negative value too wide for the field.
+    if (V == 0.0 || field == 0x7FF || (neg && W < NEED + 1)) {
+      EDIT_E(OUT, W, D, SCALE, V);
+      return;
+    }
+    const DECIMAL r = SIGNIFICANT_DIGITS(V, N);
+    const int x = r.X + 1 - SCALE;  // within the exponent table for every double
+    std::array<char, W + 16> f;
+    std::memset(f.data(), ' ', W);
+    constexpr int DIGITS_AT = W - 4 - N;  // the digits end where the exponent begins
+    PUT_DIGITS_WIDE<N>(f.data() + DIGITS_AT, r.D);
+    std::memcpy(f.data() + (W - 4), EXPONENTS.FORMATTED.data() + 4 * (x - EXPONENT_LOW), 4);
+    int start = DIGITS_AT - 1;  // the first column of the number so far
+    if constexpr (SCALE == 1) {
+      f[DIGITS_AT - 1] = f[DIGITS_AT];
+      f[DIGITS_AT] = '.';
+    } else {
+      f[start] = '.';
+      // The "0" only where it fits together with a sign.
+      if (LEAD_ZERO && !(neg && W == NEED + 1)) f[--start] = '0';
+    }
+    if (neg) f[start - 1] = '-';
+    std::memcpy(OUT, f.data(), W);
+  }
+}
+
+// A list-directed real in W columns with D significant digits in fixed form
+// (D + 1 in exponent form) and E exponent digits. The form follows from the
+// exponent of the unrounded value; only when the D-digit rounding could carry
+// across a limit of the fixed form is it looked at before the digits are made
+// a second time.
+template <int W, int D, int E>
+inline void LIST_REAL(char* OUT, double V) {
+  static_assert(D + 1 <= 16 && (E == 2 || E == 3));
+  if (EDIT_NONFINITE(OUT, W, V)) return;
+  if (V == 0.0) {
+    // "0.", D zeros, "E+", E zeros, right-justified, without a sign.
+    static constexpr auto ZERO = [] {
+      std::array<char, W> z{};
+      for (char& c : z) c = ' ';
+      char* at = z.data() + (W - (D + 4 + E));
+      at[0] = '0', at[1] = '.';
+      for (int k = 0; k < D; ++k) at[2 + k] = '0';
+      at[D + 2] = 'E', at[D + 3] = '+';
+      for (int k = 0; k < E; ++k) at[D + 4 + k] = '0';
+      return z;
+    }();
+    std::memcpy(OUT, ZERO.data(), W);
+    return;
+  }
+  const bool neg = std::signbit(V);
+  const int k = DECIMAL_EXPONENT(V);
+  DECIMAL r{};
+  bool fixed = false;
+  if (k >= -2 && k <= D - 1) {
+    r = SIGNIFICANT_DIGITS_AT(V, D, k);
+    fixed = r.X >= -1 && r.X <= D - 1;
+  }
+  if (!fixed) r = SIGNIFICANT_DIGITS_AT(V, D + 1, k);
+  std::array<char, W + 16> f;
+  std::memset(f.data(), ' ', W);
+  int start = 0;  // the first column of the number so far
+  if (fixed) {
+    // D digits ending E + 2 columns before the end of the field, the point
+    // after the first X + 1 of them: the integer digits move one column left
+    // within one block of D + 1 bytes, the fraction stays.
+    using BLOCK = std::conditional_t<(D < 8), std::uint64_t, unsigned __int128>;
+    constexpr int END = W - E - 2;
+    constexpr int AT = END - D - 1;
+    PUT_DIGITS_WIDE<D>(f.data() + AT + 1, r.D);
+    const int n = r.X + 1;
+    BLOCK b;
+    std::memcpy(&b, f.data() + AT, sizeof b);
+    const BLOCK whole = ((BLOCK{1} << (8 * n)) - 1) << 8;
+    const BLOCK fraction = n < D ? ~BLOCK{0} << (8 * (n + 1)) : BLOCK{0};
+    b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * n)) | (b & fraction);
+    std::memcpy(f.data() + AT, &b, D + 1);
+    std::memset(f.data() + END, ' ', E + 2);
+    start = AT;
+    if (n == 0) f[--start] = '0';
+  } else {
+    // One digit, the point, D digits, "E", the sign and E digits.
+    constexpr int AT = W - E - 2 - (D + 1);
+    PUT_DIGITS_WIDE<D + 1>(f.data() + AT, r.D);
+    const auto x = static_cast<std::size_t>(r.X - EXPONENT_LOW);
+    if constexpr (E == 2) {
+      std::memcpy(f.data() + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
+    } else {
+      std::memcpy(f.data() + (W - 5), EXPONENTS.LIST3.data() + 8 * x, 5);
+    }
+    f[AT - 1] = f[AT];
+    f[AT] = '.';
+    start = AT - 1;
+  }
+  if (neg) f[start - 1] = '-';
+  std::memcpy(OUT, f.data(), W);
+}
