@@ -14,14 +14,15 @@ std::size_t ROWS_FOR(std::int32_t COUNT) {
 
 void SIZE_NODE_ARRAYS(MODEL_STORE& S) {
   const std::size_t N = ROWS_FOR(S.NUMNP);
-  for (auto* A : {&S.X, &S.Y, &S.NPAR1, &S.NPAR2, &S.H, &S.Q, &S.VXN, &S.VYN}) A->assign(N, 0.0);
-  for (auto* A : {&S.NCODE, &S.NFLAG, &S.NCNT}) A->assign(N, 0);
+  for (auto* A : {&S.X, &S.Y, &S.NPAR1, &S.NPAR2, &S.H, &S.Q, &S.VXN, &S.VYN}) SIZE_ROWS(*A, N);
+  for (auto* A : {&S.NCODE, &S.NFLAG, &S.NCNT}) SIZE_ROWS(*A, N);
 }
 
 void SIZE_ELEMENT_ARRAYS(MODEL_STORE& S) {
   // IX holds five columns of MAXN rows each.
   const std::size_t N = ROWS_FOR(S.NUMEL);
   S.MAXN = static_cast<std::int32_t>(N);
-  S.IX.assign(5 * N, 0);
-  for (auto* A : {&S.EPAR, &S.VX, &S.VY}) A->assign(N, 0.0);
+  SIZE_ROWS(S.IX, 5 * N);
+  for (std::size_t J = 1; J < 5; ++J) S.IX[J * N] = 0;  // row 1 of every column
+  for (auto* A : {&S.EPAR, &S.VX, &S.VY}) SIZE_ROWS(*A, N);
 }

@@ -182,11 +182,8 @@ BINARY SPLIT(double v) {
   const auto bits = std::bit_cast<std::uint64_t>(v);
   const int field = static_cast<int>((bits >> 52) & 0x7FF);
   std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
-  int e = -1074;
-  if (field != 0) {
-    m |= std::uint64_t{1} << 52;
-    e = field - 1075;
-  }
+  if (field != 0) return {(m | std::uint64_t{1} << 52) << 2, field - 1077};  // normal: 53 bits
+  const int e = -1074;
   const int shift = M_TOP + 1 - std::bit_width(m);
   return {m << shift, e - shift};
 }
@@ -240,7 +237,7 @@ FRACTION SPLIT_AT(U128 top, int r, std::uint64_t& integer) {
 
 // M * 2^E * 10^p rounded to an integer, halfway to even. The caller keeps the
 // scaled value within [2^-7, 2^60), so the shift below lies in (0, 128).
-std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
+std::uint64_t SCALE_ROUND_EXACTLY(std::uint64_t M, int E, int p) {
   const POWER& pw = POWERS[p - P_MIN];
   const U128 lo = U128{pw.LO} * M;
   const U128 hi = U128{pw.HI} * M;
@@ -268,11 +265,36 @@ std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
   return integer + (up ? 1 : 0);
 }
 
+// The same, quicker for the usual case: an integer within the upper word of
+// the product and a fraction clearly away from one half, where the truncated
+// bits cannot change the rounding. Everything else takes the path above.
+std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
+  const POWER& pw = POWERS[p - P_MIN];
+  const U128 top = U128{pw.HI} * M + ((U128{pw.LO} * M) >> 64);
+  const int s = -(E + pw.Q) - 128;
+  if (s > 0) {
+    const auto upper = static_cast<std::uint64_t>(top >> 64);
+    const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (frac + 1 - half > 1) return (upper >> s) + (frac > half ? 1 : 0);  // frac not half - 1 or half
+  }
+  return SCALE_ROUND_EXACTLY(M, E, p);
+}
+
 }  // namespace
 
 int DECIMAL_EXPONENT(double V) { return LEADING_EXPONENT(SPLIT(V)); }
 
-DECIMAL SIGNIFICANT_DIGITS(double V, int N) { return SIGNIFICANT_DIGITS_AT(V, N, DECIMAL_EXPONENT(V)); }
+DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+  const BINARY b = SPLIT(V);
+  int k = LEADING_EXPONENT(b);
+  std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
+  if (d == POWER_OF_TEN(N)) {  // rounding carried into a new digit
+    d = POWER_OF_TEN(N - 1);
+    ++k;
+  }
+  return {d, k};
+}
 
 DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K) {
   const BINARY b = SPLIT(V);

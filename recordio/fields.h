@@ -75,8 +75,22 @@ inline void E_FIELD(char* OUT, double V) {
     return;
   } else {
     const auto field = (std::bit_cast<std::uint64_t>(V) >> 52) & 0x7FF;
-    // Zero, NaN, the infinities, and a negative value too wide for the field.
-    if (V == 0.0 || field == 0x7FF || (neg && W < NEED + 1)) {
+    if (V == 0.0) {
+      // No sign, no scale factor: "0." where it fits, D zeros, "E+00".
+      static constexpr auto ZERO = [] {
+        std::array<char, W> z{};
+        for (char& c : z) c = ' ';
+        for (int k = W - 4 - D; k < W - 4; ++k) z[k] = '0';
+        z[W - 5 - D] = '.';
+        if (W > D + 5) z[W - 6 - D] = '0';
+        z[W - 4] = 'E', z[W - 3] = '+', z[W - 2] = '0', z[W - 1] = '0';
+        return z;
+      }();
+      std::memcpy(OUT, ZERO.data(), W);
+      return;
+    }
+    // NaN, the infinities, and a negative value too wide for the field.
+    if (field == 0x7FF || (neg && W < NEED + 1)) {
       EDIT_E(OUT, W, D, SCALE, V);
       return;
     }
