@@ -15,7 +15,7 @@ namespace {
 
 using U128 = unsigned __int128;
 
-constexpr int M_TOP = 54;  // M is normalised to 2^54 <= M < 2^55
+using namespace decimal_tables;
 
 // ---- fixed-size big numbers (unsigned, 32-bit limbs, least significant first)
 
@@ -103,16 +103,6 @@ constexpr bool BIG_LOW_BITS_ZERO(const BIG& b, int count) {
 
 // ---- the table of powers of ten: 10^p = (HI * 2^64 + LO) * 2^Q, truncated
 
-constexpr int P_MIN = -323;  // 10^-323: the power of ten among the smallest subnormals
-constexpr int P_MAX = 341;   // smallest subnormal scaled to 17 digits
-
-struct POWER {
-  std::uint64_t HI = 0;
-  std::uint64_t LO = 0;
-  int Q = 0;
-  bool EXACT = false;
-};
-
 constexpr std::array<POWER, P_MAX - P_MIN + 1> MAKE_POWERS() {
   std::array<POWER, P_MAX - P_MIN + 1> t{};
   auto keep = [&](const BIG& x, int p, int scale) {
@@ -140,18 +130,16 @@ constexpr std::array<POWER, P_MAX - P_MIN + 1> MAKE_POWERS() {
   return t;
 }
 
-constexpr auto POWERS = MAKE_POWERS();
+}  // namespace
 
-// floor(log10(2^x)) for |x| below 2600.
-constexpr int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+constexpr std::array<POWER, P_MAX - P_MIN + 1> decimal_tables::POWERS = MAKE_POWERS();
+
+namespace {
 
 // With M normalised, |V| = M * 2^E lies in [2^(E+54), 2^(E+55)), which holds at
 // most one power of ten, 10^(k+1) with k = FLOOR_LOG10_POW2(E + 54). Its
 // threshold is the least M reaching it, so the exponent of the leading digit
 // is k plus (M >= threshold), found without any trial.
-constexpr int E_MIN = -1074 - M_TOP;  // smallest subnormal
-constexpr int E_MAX = 971 - 2;        // largest finite
-
 constexpr std::array<std::uint64_t, E_MAX - E_MIN + 1> MAKE_THRESHOLDS() {
   std::array<std::uint64_t, E_MAX - E_MIN + 1> t{};
   for (int e = E_MIN; e <= E_MAX; ++e) {
@@ -171,7 +159,11 @@ constexpr std::array<std::uint64_t, E_MAX - E_MIN + 1> MAKE_THRESHOLDS() {
   return t;
 }
 
-constexpr auto THRESHOLDS = MAKE_THRESHOLDS();
+}  // namespace
+
+constexpr std::array<std::uint64_t, E_MAX - E_MIN + 1> decimal_tables::THRESHOLDS = MAKE_THRESHOLDS();
+
+namespace {
 
 struct BINARY {
   std::uint64_t M;  // 2^54 <= M < 2^55
@@ -283,22 +275,11 @@ std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
 
 }  // namespace
 
-int DECIMAL_EXPONENT(double V) { return LEADING_EXPONENT(SPLIT(V)); }
+int DECIMAL_EXPONENT_SLOW(double V) { return LEADING_EXPONENT(SPLIT(V)); }
 
-DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N) {
   const BINARY b = SPLIT(V);
   int k = LEADING_EXPONENT(b);
-  std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
-  if (d == POWER_OF_TEN(N)) {  // rounding carried into a new digit
-    d = POWER_OF_TEN(N - 1);
-    ++k;
-  }
-  return {d, k};
-}
-
-DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K) {
-  const BINARY b = SPLIT(V);
-  int k = K;
   std::uint64_t d = SCALE_ROUND(b.M, b.E, N - 1 - k);
   if (d == POWER_OF_TEN(N)) {  // rounding carried into a new digit
     d = POWER_OF_TEN(N - 1);

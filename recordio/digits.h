@@ -9,6 +9,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// 10^N for 0 <= N <= 19.
+inline constexpr std::array<std::uint64_t, 20> TENS_TABLE = [] {
+  std::array<std::uint64_t, 20> t{};
+  std::uint64_t v = 1;
+  for (auto& e : t) {
+    e = v;
+    v *= 10;
+  }
+  return t;
+}();
+
 // N significant digits of a value: |V| rounded is D * 10^(X - N + 1), where
 // 10^(N-1) <= D < 10^N and X is the decimal exponent of the leading digit.
 struct DECIMAL {
@@ -16,16 +27,80 @@ struct DECIMAL {
   int X = 0;
 };
 
-// V finite and nonzero, 1 <= N <= 17. A rounding carry (9.99996 to 5 digits)
-// comes out as D = 10000 with X one higher.
-DECIMAL SIGNIFICANT_DIGITS(double V, int N);
+// The tables behind the digits. A finite double is M * 2^E with M scaled to
+// 55 bits; 10^p is (HI * 2^64 + LO) * 2^Q, truncated to 128 bits (EXACT when
+// nothing was cut off); THRESHOLDS[E - E_MIN] is the least M for which
+// M * 2^E reaches the one power of ten that lies between 2^(E+54) and 2^(E+55).
+namespace decimal_tables {
+inline constexpr int M_TOP = 54;                // 2^54 <= M < 2^55
+inline constexpr int P_MIN = -323;              // 10^-323: among the smallest subnormals
+inline constexpr int P_MAX = 341;               // smallest subnormal scaled to 17 digits
+inline constexpr int E_MIN = -1074 - M_TOP;     // smallest subnormal
+inline constexpr int E_MAX = 971 - 2;           // largest finite
+struct POWER {
+  std::uint64_t HI = 0;
+  std::uint64_t LO = 0;
+  int Q = 0;
+  bool EXACT = false;
+};
+extern const std::array<POWER, P_MAX - P_MIN + 1> POWERS;
+extern const std::array<std::uint64_t, E_MAX - E_MIN + 1> THRESHOLDS;
+
+// floor(log10(2^x)) for |x| below 2600.
+constexpr int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+}  // namespace decimal_tables
 
 // The exponent of the leading digit of |V| before any rounding, V finite and
 // nonzero: 10^K <= |V| < 10^(K+1).
-int DECIMAL_EXPONENT(double V);
+int DECIMAL_EXPONENT_SLOW(double V);
+inline int DECIMAL_EXPONENT(double V) {
+  using namespace decimal_tables;
+  const auto bits = std::bit_cast<std::uint64_t>(V);
+  const int field = static_cast<int>((bits >> 52) & 0x7FF);
+  if (field == 0) return DECIMAL_EXPONENT_SLOW(V);  // subnormal
+  const std::uint64_t M = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2;
+  const int E = field - 1077;
+  return FLOOR_LOG10_POW2(E + M_TOP) + (M >= THRESHOLDS[E - E_MIN] ? 1 : 0);
+}
 
-// SIGNIFICANT_DIGITS for a caller that has DECIMAL_EXPONENT(V) already in K.
-DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K);
+// V finite and nonzero, 1 <= N <= 17. A rounding carry (9.99996 to 5 digits)
+// comes out as D = 10000 with X one higher.
+DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N);
+
+// Inline for the usual case, a normal V whose scaled fraction lies clearly
+// away from one half: one 64x128-bit product by the truncated power of ten,
+// rounding by comparison. Subnormals and fractions at or a hair below one
+// half, where the truncated bits or the exact value decide, take the full
+// routine.
+inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+  using namespace decimal_tables;
+  const auto bits = std::bit_cast<std::uint64_t>(V);
+  const int field = static_cast<int>((bits >> 52) & 0x7FF);
+  if (field != 0) {
+    const std::uint64_t M = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2;
+    const int E = field - 1077;
+    int k = FLOOR_LOG10_POW2(E + M_TOP) + (M >= THRESHOLDS[E - E_MIN] ? 1 : 0);
+    const POWER& pw = POWERS[N - 1 - k - P_MIN];
+    using U128 = unsigned __int128;
+    const U128 top = U128{pw.HI} * M + ((U128{pw.LO} * M) >> 64);
+    const int s = -(E + pw.Q) - 128;
+    if (s > 0) {
+      const auto upper = static_cast<std::uint64_t>(top >> 64);
+      const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
+      const std::uint64_t half = std::uint64_t{1} << (s - 1);
+      if (frac + 1 - half > 1) {  // frac is neither half - 1 nor half
+        std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
+        if (d == TENS_TABLE[N]) {  // rounding carried into a new digit
+          d = TENS_TABLE[N - 1];
+          ++k;
+        }
+        return {d, k};
+      }
+    }
+  }
+  return SIGNIFICANT_DIGITS_SLOW(V, N);
+}
+
 
 // |V| * 10^D rounded to an integer into U, for V finite and 0 <= D <= 17.
 // Returns false (U untouched) when that integer would be 10^16 or more: more
@@ -60,18 +135,7 @@ inline void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
   if (i == 1) OUT[0] = static_cast<char>('0' + u % 10);
 }
 
-// 10^N for 0 <= N <= 19.
-inline constexpr std::array<std::uint64_t, 20> TENS = [] {
-  std::array<std::uint64_t, 20> t{};
-  std::uint64_t v = 1;
-  for (auto& e : t) {
-    e = v;
-    v *= 10;
-  }
-  return t;
-}();
-
-constexpr std::uint64_t POWER_OF_TEN(int N) { return TENS[static_cast<std::size_t>(N)]; }
+constexpr std::uint64_t POWER_OF_TEN(int N) { return TENS_TABLE[static_cast<std::size_t>(N)]; }
 
 // Number of decimal digits of U (1 for 0). Inline, like PUT_DIGITS.
 constexpr int DIGIT_COUNT(std::uint64_t U) {

@@ -144,10 +144,10 @@ inline void LIST_REAL(char* OUT, double V) {
   DECIMAL r{};
   bool fixed = false;
   if (k >= -2 && k <= D - 1) {
-    r = SIGNIFICANT_DIGITS_AT(V, D, k);
+    r = SIGNIFICANT_DIGITS(V, D);
     fixed = r.X >= -1 && r.X <= D - 1;
   }
-  if (!fixed) r = SIGNIFICANT_DIGITS_AT(V, D + 1, k);
+  if (!fixed) r = SIGNIFICANT_DIGITS(V, D + 1);
   std::array<char, W + 16> f;
   std::memset(f.data(), ' ', W);
   int start = 0;  // the first column of the number so far
