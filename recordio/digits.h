@@ -67,20 +67,20 @@ inline int DECIMAL_EXPONENT(double V) {
 // comes out as D = 10000 with X one higher.
 DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N);
 
+// SIGNIFICANT_DIGITS for a caller that knows K = DECIMAL_EXPONENT(V).
 // Inline for the usual case, a normal V whose scaled fraction lies clearly
 // away from one half: one 64x128-bit product by the truncated power of ten,
 // rounding by comparison. Subnormals and fractions at or a hair below one
 // half, where the truncated bits or the exact value decide, take the full
 // routine.
-inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+inline DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K) {
   using namespace decimal_tables;
   const auto bits = std::bit_cast<std::uint64_t>(V);
   const int field = static_cast<int>((bits >> 52) & 0x7FF);
   if (field != 0) {
     const std::uint64_t M = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2;
     const int E = field - 1077;
-    int k = FLOOR_LOG10_POW2(E + M_TOP) + (M >= THRESHOLDS[E - E_MIN] ? 1 : 0);
-    const POWER& pw = POWERS[N - 1 - k - P_MIN];
+    const POWER& pw = POWERS[N - 1 - K - P_MIN];
     using U128 = unsigned __int128;
     const U128 top = U128{pw.HI} * M + ((U128{pw.LO} * M) >> 64);
     const int s = -(E + pw.Q) - 128;
@@ -89,17 +89,17 @@ inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
       const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
       const std::uint64_t half = std::uint64_t{1} << (s - 1);
       if (frac + 1 - half > 1) {  // frac is neither half - 1 nor half
-        std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
-        if (d == TENS_TABLE[N]) {  // rounding carried into a new digit
-          d = TENS_TABLE[N - 1];
-          ++k;
-        }
-        return {d, k};
+        const std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
+        // A rounding carry into a new digit.
+        if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
+        return {d, K};
       }
     }
   }
   return SIGNIFICANT_DIGITS_SLOW(V, N);
 }
+
+inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) { return SIGNIFICANT_DIGITS_AT(V, N, DECIMAL_EXPONENT(V)); }
 
 
 // |V| * 10^D rounded to an integer into U, for V finite and 0 <= D <= 17.

@@ -123,7 +123,10 @@ inline void E_FIELD(char* OUT, double V) {
 template <int W, int D, int E>
 inline void LIST_REAL(char* OUT, double V) {
   static_assert(D + 1 <= 16 && (E == 2 || E == 3));
-  if (EDIT_NONFINITE(OUT, W, V)) return;
+  if (((std::bit_cast<std::uint64_t>(V) >> 52) & 0x7FF) == 0x7FF) {
+    EDIT_NONFINITE(OUT, W, V);
+    return;
+  }
   if (V == 0.0) {
     // "0.", D zeros, "E+", E zeros, right-justified, without a sign.
     static constexpr auto ZERO = [] {
@@ -144,10 +147,10 @@ inline void LIST_REAL(char* OUT, double V) {
   DECIMAL r{};
   bool fixed = false;
   if (k >= -2 && k <= D - 1) {
-    r = SIGNIFICANT_DIGITS(V, D);
+    r = SIGNIFICANT_DIGITS_AT(V, D, k);
     fixed = r.X >= -1 && r.X <= D - 1;
   }
-  if (!fixed) r = SIGNIFICANT_DIGITS(V, D + 1);
+  if (!fixed) r = SIGNIFICANT_DIGITS_AT(V, D + 1, k);
   std::array<char, W + 16> f;
   std::memset(f.data(), ' ', W);
   int start = 0;  // the first column of the number so far
