@@ -156,6 +156,14 @@ constexpr std::uint64_t EIGHT_DIGITS(std::uint32_t U) {
   return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
 }
 
+// Four decimal digits of U < 10^4 in the same way, as the bytes of a 32-bit word.
+constexpr std::uint32_t FOUR_DIGITS(std::uint32_t U) {
+  const std::uint32_t hundreds = (U * 5243) >> 19;
+  const std::uint32_t pairs = hundreds | ((U - hundreds * 100) << 16);
+  const std::uint32_t tens = ((pairs * 103) >> 10) & 0x000F000FU;
+  return (tens | ((pairs - tens * 10) << 8)) + 0x30303030U;
+}
+
 // The N (1..16) lowest decimal digits of U < 10^16 into OUT[0..N), leading
 // zeros included. Writes 8 or 16 bytes from OUT: the columns after the N
 // digits hold rubbish for the caller to overwrite.

@@ -30,6 +30,18 @@ inline void I_FIELD(char* OUT, std::int32_t V) {
   const bool neg = V < 0;
   const auto mag = static_cast<std::uint32_t>(neg ? -V : V);
   const int n = DIGIT_COUNT(mag);
+  if constexpr (W >= 5) {
+    // Up to 4 digits (most entity numbers): a 32-bit word, the sign beside it.
+    if (n <= 4) {
+      std::uint32_t w = FOUR_DIGITS(mag);
+      const int lead = 4 - n;
+      w -= 0x10101010U & ((std::uint32_t{1} << (8 * lead)) - 1);
+      std::memset(OUT, ' ', W - 4);
+      std::memcpy(OUT + (W - 4), &w, 4);
+      if (neg) OUT[W - 5 + lead] = '-';
+      return;
+    }
+  }
   if constexpr (W < 8) {
     if (n + (neg ? 1 : 0) > W) {
       EDIT_I(OUT, W, V);
@@ -96,11 +108,46 @@ inline void E_FIELD(char* OUT, double V) {
     }
     const DECIMAL r = SIGNIFICANT_DIGITS(V, N);
     const int x = r.X + 1 - SCALE;  // within the exponent table for every double
+    const char* exponent = EXPONENTS.FORMATTED.data() + 4 * (x - EXPONENT_LOW);
+    if constexpr (N <= 7 && W - 4 >= 8) {
+      // The last 8 columns before the exponent part are one word: the digits
+      // stay where EIGHT_DIGITS puts them (bytes 8 - N on), the point, the
+      // digit before it or the "0", and the sign go in by masks fixed at
+      // compile time; whatever lies left of the number becomes blanks.
+      constexpr int BODY = W - 4;
+      constexpr int FIRST = 8 - N;  // byte of the first digit
+      constexpr auto BYTE = [](int at) { return std::uint64_t{0xFF} << (8 * at); };
+      constexpr auto BELOW = [](int at) { return at <= 0 ? std::uint64_t{0} : (std::uint64_t{1} << (8 * at)) - 1; };
+      std::uint64_t w = EIGHT_DIGITS(static_cast<std::uint32_t>(r.D));
+      int start = 0;  // byte where the number begins; -1: its sign is left of the word
+      if constexpr (SCALE == 1) {
+        // d0 moves one byte left; the point takes its place.
+        w = (w & ~BELOW(FIRST + 1)) | ((w >> 8) & BYTE(FIRST - 1)) | (std::uint64_t{'.'} << (8 * FIRST));
+        start = FIRST - 1;
+      } else {
+        w = (w & ~BELOW(FIRST)) | (std::uint64_t{'.'} << (8 * (FIRST - 1)));
+        start = FIRST - 1;
+        // The "0" only where it fits together with a sign.
+        if (LEAD_ZERO && !(neg && W == NEED + 1)) {
+          --start;
+          w |= std::uint64_t{'0'} << (8 * start);
+        }
+      }
+      if (neg) --start;
+      const int blanks = start < 0 ? 0 : start;
+      w |= 0x2020202020202020ULL & BELOW(blanks);
+      if (neg && start >= 0) w = (w & ~BYTE(start)) | (std::uint64_t{'-'} << (8 * start));
+      if constexpr (BODY > 8) std::memset(OUT, ' ', BODY - 8);
+      std::memcpy(OUT + (BODY - 8), &w, 8);
+      if (neg && start < 0) OUT[BODY - 9] = '-';
+      std::memcpy(OUT + BODY, exponent, 4);
+      return;
+    }
     std::array<char, W + 16> f;
     std::memset(f.data(), ' ', W);
     constexpr int DIGITS_AT = W - 4 - N;  // the digits end where the exponent begins
     PUT_DIGITS_WIDE<N>(f.data() + DIGITS_AT, r.D);
-    std::memcpy(f.data() + (W - 4), EXPONENTS.FORMATTED.data() + 4 * (x - EXPONENT_LOW), 4);
+    std::memcpy(f.data() + (W - 4), exponent, 4);
     int start = DIGITS_AT - 1;  // the first column of the number so far
     if constexpr (SCALE == 1) {
       f[DIGITS_AT - 1] = f[DIGITS_AT];
