@@ -48,59 +48,62 @@ extern const std::array<std::uint64_t, E_MAX - E_MIN + 1> THRESHOLDS;
 
 // floor(log10(2^x)) for |x| below 2600.
 constexpr int FLOOR_LOG10_POW2(int x) { return (x * 78913) >> 18; }
+
+// A normal double (exponent field FIELD, 1..2046) as M * 2^E.
+struct NORMAL {
+  std::uint64_t M;
+  int E;
+};
+inline NORMAL NORMAL_OF(std::uint64_t bits, int field) {
+  return {((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2, field - 1077};
+}
+// The exponent of its leading decimal digit.
+inline int LEADING_OF(const NORMAL& n) {
+  return FLOOR_LOG10_POW2(n.E + M_TOP) + (n.M >= THRESHOLDS[n.E - E_MIN] ? 1 : 0);
+}
 }  // namespace decimal_tables
+
+// The full routines below, for every finite nonzero V, subnormals included.
+DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N);
 
 // The exponent of the leading digit of |V| before any rounding, V finite and
 // nonzero: 10^K <= |V| < 10^(K+1).
 int DECIMAL_EXPONENT_SLOW(double V);
-inline int DECIMAL_EXPONENT(double V) {
-  using namespace decimal_tables;
-  const auto bits = std::bit_cast<std::uint64_t>(V);
-  const int field = static_cast<int>((bits >> 52) & 0x7FF);
-  if (field == 0) return DECIMAL_EXPONENT_SLOW(V);  // subnormal
-  const std::uint64_t M = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2;
-  const int E = field - 1077;
-  return FLOOR_LOG10_POW2(E + M_TOP) + (M >= THRESHOLDS[E - E_MIN] ? 1 : 0);
-}
 
-// V finite and nonzero, 1 <= N <= 17. A rounding carry (9.99996 to 5 digits)
-// comes out as D = 10000 with X one higher.
-DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N);
-
-// SIGNIFICANT_DIGITS for a caller that knows K = DECIMAL_EXPONENT(V).
-// Inline for the usual case, a normal V whose scaled fraction lies clearly
-// away from one half: one 64x128-bit product by the truncated power of ten,
-// rounding by comparison. Subnormals and fractions at or a hair below one
-// half, where the truncated bits or the exact value decide, take the full
-// routine.
-inline DECIMAL SIGNIFICANT_DIGITS_AT(double V, int N, int K) {
+// N significant digits of a normal V whose leading digit has exponent K.
+// Inline for the usual case, a scaled fraction clearly away from one half:
+// one 64x128-bit product by the truncated power of ten, rounding by
+// comparison. Fractions at or a hair below one half, where the truncated bits
+// or the exact value decide, take the full routine.
+inline DECIMAL NORMAL_DIGITS(double V, const decimal_tables::NORMAL& n, int N, int K) {
   using namespace decimal_tables;
-  const auto bits = std::bit_cast<std::uint64_t>(V);
-  const int field = static_cast<int>((bits >> 52) & 0x7FF);
-  if (field != 0) {
-    const std::uint64_t M = ((bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52) << 2;
-    const int E = field - 1077;
-    const POWER& pw = POWERS[N - 1 - K - P_MIN];
-    using U128 = unsigned __int128;
-    const U128 top = U128{pw.HI} * M + ((U128{pw.LO} * M) >> 64);
-    const int s = -(E + pw.Q) - 128;
-    if (s > 0) {
-      const auto upper = static_cast<std::uint64_t>(top >> 64);
-      const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
-      const std::uint64_t half = std::uint64_t{1} << (s - 1);
-      if (frac + 1 - half > 1) {  // frac is neither half - 1 nor half
-        const std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
-        // A rounding carry into a new digit.
-        if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
-        return {d, K};
-      }
+  const POWER& pw = POWERS[N - 1 - K - P_MIN];
+  using U128 = unsigned __int128;
+  const U128 top = U128{pw.HI} * n.M + ((U128{pw.LO} * n.M) >> 64);
+  const int s = -(n.E + pw.Q) - 128;
+  if (s > 0) {
+    const auto upper = static_cast<std::uint64_t>(top >> 64);
+    const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (s - 1);
+    if (frac + 1 - half > 1) {  // frac is neither half - 1 nor half
+      const std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
+      // A rounding carry into a new digit.
+      if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
+      return {d, K};
     }
   }
   return SIGNIFICANT_DIGITS_SLOW(V, N);
 }
 
-inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) { return SIGNIFICANT_DIGITS_AT(V, N, DECIMAL_EXPONENT(V)); }
-
+// V finite and nonzero, 1 <= N <= 17. A rounding carry (9.99996 to 5 digits)
+// comes out as D = 10000 with X one higher.
+inline DECIMAL SIGNIFICANT_DIGITS(double V, int N) {
+  const auto bits = std::bit_cast<std::uint64_t>(V);
+  const int field = static_cast<int>((bits >> 52) & 0x7FF);
+  if (field == 0) return SIGNIFICANT_DIGITS_SLOW(V, N);  // subnormal
+  const decimal_tables::NORMAL n = decimal_tables::NORMAL_OF(bits, field);
+  return NORMAL_DIGITS(V, n, N, decimal_tables::LEADING_OF(n));
+}
 
 // |V| * 10^D rounded to an integer into U, for V finite and 0 <= D <= 17.
 // Returns false (U untouched) when that integer would be 10^16 or more: more

@@ -190,14 +190,20 @@ inline void LIST_REAL(char* OUT, double V) {
     return;
   }
   const bool neg = std::signbit(V);
-  const int k = DECIMAL_EXPONENT(V);
+  const auto bits = std::bit_cast<std::uint64_t>(V);
+  const int field = static_cast<int>((bits >> 52) & 0x7FF);
+  const decimal_tables::NORMAL n = decimal_tables::NORMAL_OF(bits, field);
+  const int k = field == 0 ? DECIMAL_EXPONENT_SLOW(V) : decimal_tables::LEADING_OF(n);
+  auto digits = [&](int count) {
+    return field == 0 ? SIGNIFICANT_DIGITS_SLOW(V, count) : NORMAL_DIGITS(V, n, count, k);
+  };
   DECIMAL r{};
   bool fixed = false;
   if (k >= -2 && k <= D - 1) {
-    r = SIGNIFICANT_DIGITS_AT(V, D, k);
+    r = digits(D);
     fixed = r.X >= -1 && r.X <= D - 1;
   }
-  if (!fixed) r = SIGNIFICANT_DIGITS_AT(V, D + 1, k);
+  if (!fixed) r = digits(D + 1);
   std::array<char, W + 16> f;
   std::memset(f.data(), ' ', W);
   int start = 0;  // the first column of the number so far
@@ -209,16 +215,16 @@ inline void LIST_REAL(char* OUT, double V) {
     constexpr int END = W - E - 2;
     constexpr int AT = END - D - 1;
     PUT_DIGITS_WIDE<D>(f.data() + AT + 1, r.D);
-    const int n = r.X + 1;
+    const int whole_digits = r.X + 1;
     BLOCK b;
     std::memcpy(&b, f.data() + AT, sizeof b);
-    const BLOCK whole = ((BLOCK{1} << (8 * n)) - 1) << 8;
-    const BLOCK fraction = n < D ? ~BLOCK{0} << (8 * (n + 1)) : BLOCK{0};
-    b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * n)) | (b & fraction);
+    const BLOCK whole = ((BLOCK{1} << (8 * whole_digits)) - 1) << 8;
+    const BLOCK fraction = whole_digits < D ? ~BLOCK{0} << (8 * (whole_digits + 1)) : BLOCK{0};
+    b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * whole_digits)) | (b & fraction);
     std::memcpy(f.data() + AT, &b, D + 1);
     std::memset(f.data() + END, ' ', E + 2);
     start = AT;
-    if (n == 0) f[--start] = '0';
+    if (whole_digits == 0) f[--start] = '0';
   } else {
     // One digit, the point, D digits, "E", the sign and E digits.
     constexpr int AT = W - E - 2 - (D + 1);
