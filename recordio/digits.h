@@ -80,19 +80,25 @@ inline DECIMAL NORMAL_DIGITS(double V, const decimal_tables::NORMAL& n, int N, i
   const POWER& pw = POWERS[N - 1 - K - P_MIN];
   using U128 = unsigned __int128;
   const U128 top = U128{pw.HI} * n.M + ((U128{pw.LO} * n.M) >> 64);
-  const int s = -(n.E + pw.Q) - 128;
-  if (s > 0) {
+  const int r = -(n.E + pw.Q) - 64;  // fraction bits of TOP, 0 < r < 128
+  std::uint64_t d = 0;
+  if (r > 64) {
+    // The integer within the upper word: the work stays on 64-bit words.
+    const int s = r - 64;
     const auto upper = static_cast<std::uint64_t>(top >> 64);
     const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
     const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    if (frac + 1 - half > 1) {  // frac is neither half - 1 nor half
-      const std::uint64_t d = (upper >> s) + (frac > half ? 1 : 0);
-      // A rounding carry into a new digit.
-      if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
-      return {d, K};
-    }
+    if (frac + 1 - half <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);  // frac is half - 1 or half
+    d = (upper >> s) + (frac > half ? 1 : 0);
+  } else {
+    const U128 frac = top & ((U128{1} << r) - 1);
+    const U128 half = U128{1} << (r - 1);
+    if (frac + 1 - half <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);
+    d = static_cast<std::uint64_t>(top >> r) + (frac > half ? 1 : 0);
   }
-  return SIGNIFICANT_DIGITS_SLOW(V, N);
+  // A rounding carry into a new digit.
+  if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
+  return {d, K};
 }
 
 // V finite and nonzero, 1 <= N <= 17. A rounding carry (9.99996 to 5 digits)
