@@ -34,6 +34,9 @@ TEST(ListFields, OneItemEach) {
       {ITEM_R8(1.0e20), "··1.000000000000000E+020"}, {ITEM_R8(-0.0), "··0.000000000000000E+000"},
       {ITEM_R8(0x1p-1074), "··4.940656458412465E-324"}, {ITEM_R8(-1.7976931348623157e308), "·-1.797693134862316E+308"},
       {ITEM_R8(-HUGE_VAL), "···············-Infinity"}, {ITEM_I(-2147483647 - 1), "·-2147483648"},
+      // The form follows the value rounded to d digits: a carry can cross either limit of the fixed form.
+      {ITEM_R4(0.099999994F), "··9.9999994E-02"}, {ITEM_R8(0.09999999999999999), "··0.100000000000000·····"},
+      {ITEM_R8(999999999999999.9), "··9.999999999999999E+014"},
   };
   for (const FIELD& f : fields) EXPECT_EQ(RUN({f.V}), RECORDS(f.WANT));
 }

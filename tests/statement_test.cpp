@@ -1,0 +1,140 @@
+// Statements laid out at compile time: their fields by the editing rules, and
+// the same records as the general statement walk for the same FORMAT and items,
+// in memory and through a unit buffer that fills and is written out.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "recordio/list.h"
+#include "recordio/statement.h"
+#include "tests/record_notation.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+
+template <const FORMAT& F, typename... T>
+std::string LAID_OUT(const T&... items) {
+  OUTPUT o;
+  OUTPUT_ATTACH(o, 8, -1);
+  WRITE_STATEMENT<F>(o, items...);
+  return o.MEMORY;
+}
+
+ITEM AS_ITEM(std::int32_t v) { return ITEM_I(v); }
+ITEM AS_ITEM(float v) { return ITEM_R4(v); }
+ITEM AS_ITEM(double v) { return ITEM_R8(v); }
+
+template <typename... T>
+std::string WALKED(const FORMAT& F, const T&... items) {
+  OUTPUT o;
+  OUTPUT_ATTACH(o, 8, -1);
+  const ITEM list[] = {AS_ITEM(items)..., ITEM_I(0)};
+  FORMATTED_STATEMENT(o, F, std::span<const ITEM>(list, sizeof...(T)));
+  return o.MEMORY;
+}
+
+constexpr FORMAT P12_4 = PARSE_FORMAT("(1PE12.4)");
+constexpr FORMAT E12_6 = PARSE_FORMAT("(E12.6)");
+constexpr FORMAT P13_6 = PARSE_FORMAT("(1PE13.6)");
+constexpr FORMAT I2 = PARSE_FORMAT("(I2)");
+constexpr FORMAT I5 = PARSE_FORMAT("(I5)");
+constexpr FORMAT I7 = PARSE_FORMAT("(I7)");
+constexpr FORMAT I12 = PARSE_FORMAT("(I12)");
+constexpr FORMAT SECTION = PARSE_FORMAT("(A4,TR4,A11)");
+constexpr FORMAT POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
+constexpr FORMAT REVERTS = PARSE_FORMAT("(I3,2(',',I2))");
+constexpr FORMAT BREAKS = PARSE_FORMAT("(/,/,'text')");
+constexpr FORMAT AFTER = PARSE_FORMAT("(I2,' end',TR3,I3,'x')");
+constexpr FORMAT STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
+
+struct CASE {
+  std::string GOT;
+  std::string_view WANT;
+};
+
+}  // namespace
+
+TEST(LaidOutStatement, FieldsFollowTheEditingRules) {
+  const CASE cases[] = {
+      {LAID_OUT<P12_4>(12.5), "··1.2500E+01"}, {LAID_OUT<P12_4>(-12.5), "·-1.2500E+01"},
+      {LAID_OUT<P12_4>(1.0e-100), "··1.0000-100"}, {LAID_OUT<P12_4>(-0.0), "··0.0000E+00"},
+      {LAID_OUT<P12_4>(1.03125), "··1.0312E+00"}, {LAID_OUT<P12_4>(1.09375), "··1.0938E+00"},
+      {LAID_OUT<P12_4>(9.99996), "··1.0000E+01"}, {LAID_OUT<P12_4>(9.99995), "··1.0000E+01"},
+      {LAID_OUT<P12_4>(1.00005F), "··1.0000E+00"}, {LAID_OUT<P12_4>(0x1p-1074), "··4.9407-324"},
+      {LAID_OUT<E12_6>(10.0), "0.100000E+02"}, {LAID_OUT<E12_6>(-2.5), "-.250000E+01"},
+      {LAID_OUT<E12_6>(1.0e100), "0.100000+101"}, {LAID_OUT<E12_6>(0.0), "0.000000E+00"},
+      {LAID_OUT<P13_6>(12.5), "·1.250000E+01"}, {LAID_OUT<P13_6>(-0.001), "-1.000000E-03"},
+      {LAID_OUT<P13_6>(-0.0F), "·0.000000E+00"},
+      {LAID_OUT<P13_6>(-std::numeric_limits<double>::infinity()), "····-Infinity"},
+      {LAID_OUT<I5>(-1), "···-1"}, {LAID_OUT<I5>(0), "····0"}, {LAID_OUT<I5>(123456), "*****"},
+      {LAID_OUT<I5>(-9999), "-9999"}, {LAID_OUT<I5>(-10000), "*****"}, {LAID_OUT<I2>(-1), "-1"},
+      {LAID_OUT<I2>(-10), "**"}, {LAID_OUT<I7>(-1234), "··-1234"}, {LAID_OUT<I7>(-123456), "-123456"},
+      {LAID_OUT<I12>(99999999), "····99999999"}, {LAID_OUT<I12>(-2147483647 - 1), "·-2147483648"},
+      {LAID_OUT<SECTION>("GRID"sv, "(I6,3E12.0)"sv), "GRID····(I6,3E12.0)"},
+      {LAID_OUT<SECTION>("CONCRETE"sv, "(8I6)"sv), "CONC··········(8I6)"},
+      {LAID_OUT<STEP>(3, 1, 3600.0), "·······3·········1·········3600."},
+      {LAID_OUT<REVERTS>(1, 2, 3, 4, 5, 6, 7), "··1,·2,·3\n,·4,·5\n,·6,·7"},
+      {LAID_OUT<BREAKS>(), "\n\ntext"}, {LAID_OUT<AFTER>(1), "·1·end"}, {LAID_OUT<AFTER>(1, 2), "·1·end·····2x"},
+  };
+  for (const CASE& c : cases) EXPECT_EQ(c.GOT, RECORDS(c.WANT));
+}
+
+// Random bit patterns (subnormals, NaN and the infinities among them),
+// decimal values with few digits (carries among them) and short binary
+// fractions (exact halfway cases among them).
+TEST(LaidOutStatement, SameFieldsAsTheGeneralWalk) {
+  std::mt19937_64 gen(7);
+  int bad = 0;
+  auto same = [&](const std::string& a, const std::string& b, double v) {
+    if (a != b && ++bad <= 5) ADD_FAILURE() << std::hexfloat << v << ": " << a << " != " << b;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    const std::uint64_t bits = gen();
+    const double mantissa = static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000);
+    const double v = i % 3 == 0   ? std::bit_cast<double>(bits)
+                     : i % 3 == 1 ? mantissa * std::pow(10.0, static_cast<int>(bits >> 40) % 16 - 12)
+                                  : std::ldexp(mantissa, -static_cast<int>(bits >> 59));
+    const auto f = static_cast<float>(v);
+    same(LAID_OUT<P12_4>(v), WALKED(P12_4, v), v);
+    same(LAID_OUT<E12_6>(v), WALKED(E12_6, v), v);
+    same(LAID_OUT<P13_6>(f), WALKED(P13_6, f), v);
+    const auto n = static_cast<std::int32_t>(bits >> (bits % 40));
+    same(LAID_OUT<I5>(n % 200000), WALKED(I5, n % 200000), n);
+    same(LAID_OUT<I7>(n), WALKED(I7, n), n);
+  }
+}
+
+// A unit's buffer that fills: records cross no flush and none is lost.
+TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
+  char name[] = "/tmp/kovaconv_statement_XXXXXX";
+  const int fd = ::mkstemp(name);
+  ASSERT_GE(fd, 0);
+  OUTPUT file;
+  OUTPUT_ATTACH(file, 8, fd);
+  OUTPUT memory;
+  OUTPUT_ATTACH(memory, 8, -1);
+  for (int i = 0; i < 20000; ++i) {  // 1.7 MB: more than one buffer
+    const double v = i * 0.37 - 1000.0;
+    WRITE_STATEMENT<POINT>(file, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
+    WRITE_STATEMENT<POINT>(memory, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
+    WRITE_LIST_ITEMS(file, i, ","sv, static_cast<float>(v));
+    WRITE_LIST_ITEMS(memory, i, ","sv, static_cast<float>(v));
+  }
+  OUTPUT_FLUSH(file);
+  std::string written(memory.MEMORY.size() + 1, '\0');
+  const ssize_t got = ::pread(fd, written.data(), written.size(), 0);
+  ::close(fd);
+  ::unlink(name);
+  ASSERT_EQ(got, static_cast<ssize_t>(memory.MEMORY.size()));
+  written.resize(static_cast<std::size_t>(got));
+  EXPECT_TRUE(written == memory.MEMORY);
+}
