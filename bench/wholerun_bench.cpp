@@ -6,6 +6,9 @@
 //                       output MB/s, peak resident memory of the converter, and the
 //                       time and rate of copying the same bytes to a new file (the
 //                       I/O floor: a converter cannot beat a plain copy by much).
+//   BM_Stdio/<type>     The same conversions by the plain stdio converter.
+//   BM_BulkWrite        The bulk-write floor: the bytes of a TECPLOT run written
+//                       from memory in 1 MiB blocks.
 //   BM_StepMemory/<n>   TECPLOT, n = 2 and 200 steps: the peak memory must not
 //                       grow with the number of steps.
 //
@@ -19,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -148,10 +152,17 @@ bool COPY(const fs::path& from, const fs::path& to) {
   return ok;
 }
 
+// The converter under test: $KOVACONV when set (an earlier build, to compare
+// in one run), otherwise the one built here.
+std::string CONVERTER() {
+  const char* other = std::getenv("KOVACONV");
+  return other && *other ? other : KOVACONV_EXE;
+}
+
 // One timed conversion in DIR; a failed run skips the benchmark.
 bool CONVERT_ONCE(benchmark::State& state, const fs::path& dir, const fs::path& answers,
                   CHILD& c) {
-  c = RUN(dir, {KOVACONV_EXE}, answers);
+  c = RUN(dir, {CONVERTER()}, answers);
   if (c.STATUS != 0) {
     state.SkipWithError(("kovaconv exit status " + std::to_string(c.STATUS)).c_str());
     return false;
@@ -194,6 +205,7 @@ void BM_Convert(benchmark::State& state) {
   state.counters["out_MB"] = bytes / 1e6;
   state.counters["MB/s"] = bytes / 1e6 / (wall / runs);
   state.counters["cpu_s"] = cpu / runs;
+  state.counters["MB/cpu_s"] = bytes / 1e6 / (cpu / runs);
   state.counters["peak_MB"] = peak;
   state.counters["copy_s"] = copy_s;
   state.counters["copy_MB/s"] = bytes / 1e6 / copy_s;
@@ -204,6 +216,62 @@ BENCHMARK(BM_Convert)
     ->Iterations(2)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// The same conversion by the plain stdio converter (bench/stdio_converter.cpp).
+void BM_Stdio(benchmark::State& state) {
+  const int type = static_cast<int>(state.range(0));
+  const fs::path dir = SPACE().SAMPLE(50);
+  if (dir.empty()) return state.SkipWithError("kovagen could not make the sample");
+  const std::vector<fs::path> outputs = OUTPUTS(dir, type);
+  double bytes = 0.0, wall = 0.0, cpu = 0.0, peak = 0.0;
+  for (auto _ : state) {
+    REMOVE(outputs);
+    const CHILD c = RUN(dir, {STDIO_CONVERTER_EXE, std::to_string(type), "out.dat"}, {});
+    if (c.STATUS != 0) return state.SkipWithError("stdio_converter failed");
+    state.SetIterationTime(c.SECONDS);
+    wall += c.SECONDS;
+    cpu += c.CPU_SECONDS;
+    peak = std::max(peak, c.PEAK_MB);
+    bytes = 0.0;
+    for (const fs::path& f : outputs) bytes += static_cast<double>(fs::file_size(f));
+  }
+  REMOVE(outputs);
+  state.counters["out_MB"] = bytes / 1e6;
+  state.counters["MB/s"] = bytes / 1e6 / (wall / static_cast<double>(state.iterations()));
+  state.counters["MB/cpu_s"] = bytes / 1e6 / (cpu / static_cast<double>(state.iterations()));
+  state.counters["peak_MB"] = peak;
+}
+BENCHMARK(BM_Stdio)
+    ->ArgName("type")
+    ->DenseRange(1, 4)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The bulk-write floor: as many bytes as a TECPLOT conversion writes, from
+// memory to a new file in 1 MiB blocks.
+void BM_BulkWrite(benchmark::State& state) {
+  const fs::path dir = SPACE().SAMPLE(50);
+  if (dir.empty()) return state.SkipWithError("kovagen could not make the sample");
+  static char block[1 << 20];
+  std::memset(block, ' ', sizeof block);
+  const double total = static_cast<double>(state.range(0)) * 1e6;
+  double wall = 0.0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const int fd = ::open((dir / "bulk.dat").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return state.SkipWithError("cannot create the file");
+    for (double done = 0.0; done < total; done += sizeof block)
+      if (::write(fd, block, sizeof block) != static_cast<ssize_t>(sizeof block)) break;
+    ::close(fd);
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    state.SetIterationTime(s);
+    wall += s;
+  }
+  fs::remove(dir / "bulk.dat");
+  state.counters["MB/s"] = total / 1e6 / (wall / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_BulkWrite)->ArgName("MB")->Arg(104)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_StepMemory(benchmark::State& state) {
   const int steps = static_cast<int>(state.range(0));
