@@ -7,6 +7,7 @@
 // double, std::string_view) and builds each record in the unit's buffer;
 // LIST_STATEMENT takes a list of tagged ITEMs and gives the same records.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
@@ -101,6 +102,40 @@ inline void WRITE_LIST_ITEMS(OUTPUT& O, const T&... ITEMS) {
   list_layout::LINE_STATE s(O);
   (list_layout::ITEM(s, ITEMS), ...);
   s.END();
+}
+
+// A text known when the program is built, as a template argument.
+template <std::size_t N>
+struct TEXT_LITERAL {
+  char C[N]{};
+  consteval TEXT_LITERAL(const char (&s)[N]) {
+    for (std::size_t i = 0; i < N; ++i) C[i] = s[i];
+  }
+  static constexpr std::size_t LEN = N - 1;  // without the closing null
+};
+
+// List-directed statements of one text item each, known when the program is
+// built: each record is a blank and the text (none longer than 79 columns, so
+// none breaks), all of them written as one block of prepared bytes.
+template <TEXT_LITERAL... T>
+inline void WRITE_TEXT_RECORDS(OUTPUT& O) {
+  static_assert(sizeof...(T) > 0 && ((decltype(T)::LEN < list_layout::LINE) && ...));
+  static constexpr std::size_t BYTES = ((decltype(T)::LEN + 3) + ...) - 2;  // the last CR LF at commit
+  static constexpr auto BLOCK = [] {
+    std::array<char, BYTES + 2> b{};
+    std::size_t at = 0;
+    auto put = [&](const auto& t) {
+      b[at++] = ' ';
+      for (std::size_t i = 0; i < t.LEN; ++i) b[at++] = t.C[i];
+      b[at++] = '\r';
+      b[at++] = '\n';
+    };
+    (put(T), ...);
+    return b;
+  }();
+  char* at = RECORD_SPACE(O, BYTES);
+  std::memcpy(at, BLOCK.data(), BYTES);
+  COMMIT_RECORD(O, at, BYTES);
 }
 
 // One list-directed write statement on the output O.

@@ -100,9 +100,8 @@ void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int
 
     WRITE_LIST_ITEMS(O, e, ",124,"sv, 1, ",19,"sv, K, ",1,0,0,"sv);
     WRITE_STATEMENT<F_CORNERS>(O, IX[n], IX[COLUMN + n], N3, K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
-    TEXT_RECORD(O, "0,0,0,0,0,0,0,0,0,0,");
-    TEXT_RECORDS(O, "0.,0.,0.,", 3);
-    TEXT_RECORD(O, "0,0,0,0,0,0,0,0,0,0,0,0,");
+    WRITE_TEXT_RECORDS<"0,0,0,0,0,0,0,0,0,0,", "0.,0.,0.,", "0.,0.,0.,", "0.,0.,0.,",
+                       "0,0,0,0,0,0,0,0,0,0,0,0,">(O);
   }
   BLOCK_END(O);
 }
