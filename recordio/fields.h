@@ -86,9 +86,16 @@ inline void E_FIELD(char* OUT, double V) {
     EDIT_E(OUT, W, D, SCALE, V);
     return;
   } else {
-    const auto field = (std::bit_cast<std::uint64_t>(V) >> 52) & 0x7FF;
-    if (V == 0.0) {
-      // No sign, no scale factor: "0." where it fits, D zeros, "E+00".
+    const auto bits = std::bit_cast<std::uint64_t>(V);
+    const int field = static_cast<int>((bits >> 52) & 0x7FF);
+    // Zero, subnormals, NaN, the infinities, and a negative value too wide
+    // for the field: all but zero go to the general editor.
+    if (field == 0 || field == 0x7FF || (neg && W < NEED + 1)) {
+      if (V != 0.0) {
+        EDIT_E(OUT, W, D, SCALE, V);
+        return;
+      }
+      // Zero: no sign, no scale factor, "0." where it fits, D zeros, "E+00".
       static constexpr auto ZERO = [] {
         std::array<char, W> z{};
         for (char& c : z) c = ' ';
@@ -101,12 +108,8 @@ inline void E_FIELD(char* OUT, double V) {
       std::memcpy(OUT, ZERO.data(), W);
       return;
     }
-    // NaN, the infinities, and a negative value too wide for the field.
-    if (field == 0x7FF || (neg && W < NEED + 1)) {
-      EDIT_E(OUT, W, D, SCALE, V);
-      return;
-    }
-    const DECIMAL r = SIGNIFICANT_DIGITS(V, N);
+    const decimal_tables::NORMAL n = decimal_tables::NORMAL_OF(bits, field);
+    const DECIMAL r = NORMAL_DIGITS(V, n, N, decimal_tables::LEADING_OF(n));
     const int x = r.X + 1 - SCALE;  // within the exponent table for every double
     const char* exponent = EXPONENTS.FORMATTED.data() + 4 * (x - EXPONENT_LOW);
     if constexpr (N <= 7 && W - 4 >= 8) {
