@@ -84,12 +84,12 @@ inline DECIMAL NORMAL_DIGITS(double V, const decimal_tables::NORMAL& n, int N, i
   std::uint64_t d = 0;
   if (r > 64) {
     // The integer within the upper word: the work stays on 64-bit words.
+    // Adding one half rounds up at the shift; the fraction was half - 1 or
+    // half exactly when the bits below the shift come out all ones or zero.
     const int s = r - 64;
-    const auto upper = static_cast<std::uint64_t>(top >> 64);
-    const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    if (frac + 1 - half <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);  // frac is half - 1 or half
-    d = (upper >> s) + (frac > half ? 1 : 0);
+    const auto rounded = static_cast<std::uint64_t>(top >> 64) + (std::uint64_t{1} << (s - 1));
+    if (((rounded + 1) & ((std::uint64_t{1} << s) - 1)) <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);
+    d = rounded >> s;
   } else {
     const U128 frac = top & ((U128{1} << r) - 1);
     const U128 half = U128{1} << (r - 1);
