@@ -38,15 +38,6 @@ bool READ_AT(const UNIT_SLOT& slot, unsigned char* to, std::size_t n, std::uint6
   return true;
 }
 
-std::uint32_t LITTLE_ENDIAN_32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
-
-std::uint64_t LITTLE_ENDIAN_64(const unsigned char* p) {
-  return std::uint64_t{LITTLE_ENDIAN_32(p)} | std::uint64_t{LITTLE_ENDIAN_32(p + 4)} << 32;
-}
-
 // Data bytes read at once into the record window: items never straddle more
 // than one refill, and a record of any length costs no more than this.
 constexpr std::size_t WINDOW_BYTES = std::size_t{64} << 10;
@@ -90,7 +81,7 @@ bool FETCH_RECORD(int UNIT, RECORD& R, bool EOF_BRANCH) {
 
   unsigned char field[LENGTH_FIELD];
   if (!READ_AT(slot, field, sizeof field, slot.POS)) return END_OF_FILE(UNIT, false);
-  const auto length = static_cast<std::int32_t>(LITTLE_ENDIAN_32(field));
+  const auto length = static_cast<std::int32_t>(LITTLE_ENDIAN_BYTES<std::uint32_t>(field));
   // A record the file cannot hold, length fields included, is a record cut
   // off by the end of the file; this is decided before any data is read.
   if (left < 2 * LENGTH_FIELD || length < 0 ||
@@ -108,11 +99,11 @@ void NEED_BYTES(const RECORD& R, std::uint64_t BYTES) {
   if (R.LEN - R.POS < BYTES) FAIL_IO(67, R.UNIT, 0);
 }
 
-std::int32_t TAKE_INT(RECORD& R) {
-  return static_cast<std::int32_t>(LITTLE_ENDIAN_32(TAKE_BYTES(R, 4)));
+std::int32_t TAKE_INT_SLOW(RECORD& R) {
+  return static_cast<std::int32_t>(LITTLE_ENDIAN_BYTES<std::uint32_t>(TAKE_BYTES(R, 4)));
 }
 
-double TAKE_REAL8(RECORD& R) { return std::bit_cast<double>(LITTLE_ENDIAN_64(TAKE_BYTES(R, 8))); }
+double TAKE_REAL8_SLOW(RECORD& R) { return std::bit_cast<double>(LITTLE_ENDIAN_BYTES<std::uint64_t>(TAKE_BYTES(R, 8))); }
 
 void TAKE_TEXT(RECORD& R, std::span<char> DEST) {
   NEED_BYTES(R, DEST.size());
