@@ -153,6 +153,10 @@ constexpr int DIGIT_COUNT(std::uint64_t U) {
   return t + 1 - (u < POWER_OF_TEN(t) ? 1 : 0);
 }
 
+// The digit words below are laid out for a little-endian machine: byte 0 of
+// the word is the first character in memory.
+static_assert(std::endian::native == std::endian::little);
+
 // Eight decimal digits of U < 10^8, leading zeros included, as the bytes of a
 // word in memory order (most significant digit first), made without a loop:
 // the value is split into two 4-digit halves, each half into two pairs and

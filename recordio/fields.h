@@ -2,11 +2,13 @@
 // Field editors whose width and digit counts are compile-time constants, for
 // statements whose layout is known when the program is built. Each writes
 // exactly the W columns of its field at OUT and gives the same bytes as the
-// general editors (EDIT_I, EDIT_E, EDIT_A), to which it hands whatever is not
-// its plain case: asterisks, NaN and the infinities, the rare layouts.
+// general editors (EDIT_I, EDIT_E, EDIT_NONFINITE), to which it hands
+// whatever is not its plain case: asterisks, NaN and the infinities,
+// subnormal values.
 //
-// A field is built in a small local block and stored whole, so the word
-// stores that place its digits never spill into the record around it.
+// Digits are made 4 or 8 at a time as the bytes of one word and stored whole;
+// where such a store could reach past the field, the field is first built in
+// a small local block, so nothing spills into the record around it.
 #include <array>
 #include <bit>
 #include <cmath>

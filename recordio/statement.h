@@ -97,7 +97,7 @@ consteval PLAN<N> MAKE_PLAN(const FORMAT& F, const std::array<KIND, N>& KINDS) {
     if (d.KIND <= EDIT::A) {
       if (d.SET_SCALE >= 0) scale = d.SET_SCALE;
       bool ended = false;
-      for (int k = 0; k < d.REPEAT && !ended; ++k) {
+      for (int k = 0; k < d.REPEAT; ++k) {
         if (next == N) {
           ended = true;
           break;
