@@ -257,20 +257,14 @@ std::uint64_t SCALE_ROUND_EXACTLY(std::uint64_t M, int E, int p) {
   return integer + (up ? 1 : 0);
 }
 
-// The same, quicker for the usual case: an integer within the upper word of
-// the product and a fraction clearly away from one half, where the truncated
-// bits cannot change the rounding. Everything else takes the path above.
+// The same, quicker for the usual case: a fraction clearly away from one
+// half, where the truncated bits cannot change the rounding. Everything else
+// takes the path above.
 std::uint64_t SCALE_ROUND(std::uint64_t M, int E, int p) {
   const POWER& pw = POWERS[p - P_MIN];
   const U128 top = U128{pw.HI} * M + ((U128{pw.LO} * M) >> 64);
-  const int s = -(E + pw.Q) - 128;
-  if (s > 0) {
-    const auto upper = static_cast<std::uint64_t>(top >> 64);
-    const std::uint64_t frac = upper & ((std::uint64_t{1} << s) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (s - 1);
-    if (frac + 1 - half > 1) return (upper >> s) + (frac > half ? 1 : 0);  // frac not half - 1 or half
-  }
-  return SCALE_ROUND_EXACTLY(M, E, p);
+  std::uint64_t d = 0;
+  return ROUND_CLEAR_OF_HALF(top, -(E + pw.Q) - 64, d) ? d : SCALE_ROUND_EXACTLY(M, E, p);
 }
 
 }  // namespace

@@ -70,32 +70,39 @@ DECIMAL SIGNIFICANT_DIGITS_SLOW(double V, int N);
 // nonzero: 10^K <= |V| < 10^(K+1).
 int DECIMAL_EXPONENT_SLOW(double V);
 
-// N significant digits of a normal V whose leading digit has exponent K.
-// Inline for the usual case, a scaled fraction clearly away from one half:
-// one 64x128-bit product by the truncated power of ten, rounding by
-// comparison. Fractions at or a hair below one half, where the truncated bits
-// or the exact value decide, take the full routine.
+// TOP / 2^R rounded to the nearest integer into D, for 0 < R < 128, unless
+// the fraction is one half or one unit of TOP's last bit below it: there the
+// bits that the truncated power of ten lost, or the exact value, decide, and
+// the answer is false. Adding one half rounds up at the shift; the fraction
+// was half - 1 or half exactly when the bits below the shift come out all
+// ones or zero.
+inline bool ROUND_CLEAR_OF_HALF(unsigned __int128 TOP, int R, std::uint64_t& D) {
+  using U128 = unsigned __int128;
+  if (R > 64) {
+    // Judged on the upper word first, which settles all but 2 in 2^(R-64).
+    const int s = R - 64;
+    const auto rounded = static_cast<std::uint64_t>(TOP >> 64) + (std::uint64_t{1} << (s - 1));
+    if (((rounded + 1) & ((std::uint64_t{1} << s) - 1)) > 1) {
+      D = rounded >> s;
+      return true;
+    }
+  }
+  const U128 rounded = TOP + (U128{1} << (R - 1));
+  if (((rounded + 1) & ((U128{1} << R) - 1)) <= 1) return false;
+  D = static_cast<std::uint64_t>(rounded >> R);
+  return true;
+}
+
+// N significant digits of a normal V whose leading digit has exponent K:
+// one 64x128-bit product by the truncated power of ten, rounded by the test
+// above; the rare fractions next to one half take the full routine.
 inline DECIMAL NORMAL_DIGITS(double V, const decimal_tables::NORMAL& n, int N, int K) {
   using namespace decimal_tables;
   const POWER& pw = POWERS[N - 1 - K - P_MIN];
   using U128 = unsigned __int128;
   const U128 top = U128{pw.HI} * n.M + ((U128{pw.LO} * n.M) >> 64);
-  const int r = -(n.E + pw.Q) - 64;  // fraction bits of TOP, 0 < r < 128
   std::uint64_t d = 0;
-  if (r > 64) {
-    // The integer within the upper word: the work stays on 64-bit words.
-    // Adding one half rounds up at the shift; the fraction was half - 1 or
-    // half exactly when the bits below the shift come out all ones or zero.
-    const int s = r - 64;
-    const auto rounded = static_cast<std::uint64_t>(top >> 64) + (std::uint64_t{1} << (s - 1));
-    if (((rounded + 1) & ((std::uint64_t{1} << s) - 1)) <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);
-    d = rounded >> s;
-  } else {
-    const U128 frac = top & ((U128{1} << r) - 1);
-    const U128 half = U128{1} << (r - 1);
-    if (frac + 1 - half <= 1) return SIGNIFICANT_DIGITS_SLOW(V, N);
-    d = static_cast<std::uint64_t>(top >> r) + (frac > half ? 1 : 0);
-  }
+  if (!ROUND_CLEAR_OF_HALF(top, -(n.E + pw.Q) - 64, d)) return SIGNIFICANT_DIGITS_SLOW(V, N);
   // A rounding carry into a new digit.
   if (d == TENS_TABLE[N]) return {TENS_TABLE[N - 1], K + 1};
   return {d, K};
