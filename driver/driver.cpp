@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "recordio/progress.h"
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
@@ -155,6 +156,7 @@ void CONVERT() {
   // which nothing follows in the file is the final step.
   bool ANY_STEP = false;
   bool ANY_WRITTEN = false;
+  PROGRESS_BEGIN();
   while (READ_STEP(S)) {
     ANY_STEP = true;
     // Counted without overflow even past 2^31 steps (it wraps instead).
@@ -167,7 +169,9 @@ void CONVERT() {
       WRITE_STEP(ITYPE, S);
       ANY_WRITTEN = true;
     }
+    PROGRESS_STEP(static_cast<std::uint32_t>(S.NREAD));
   }
+  PROGRESS_END();
   if (!ANY_WRITTEN || ITYPE < 1 || ITYPE > 4) WARN_NOTHING_WRITTEN(ITYPE, NSEL, ANY_STEP);
 
   // Every output file is written out first: a refused write is reported

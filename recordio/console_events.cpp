@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "recordio/progress.h"
 #include "recordio/unit_table.h"
 #include "recordio/units.h"
 
@@ -37,6 +38,7 @@ void ON_END_SIGNAL(int signal) {
       status = 0;
       break;
   }
+  PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, line);
   DRAIN_ALL_FOR_EXIT();

@@ -1,6 +1,7 @@
 #include "recordio/output.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "recordio/console_utf8.h"
 #include "recordio/reports.h"
 
 namespace {
@@ -78,6 +80,37 @@ void WRITE_UNLESS_STALLED(int fd, const char* p, std::size_t n) noexcept {
   }
 }
 
+// The one place where a unit's bytes go to the system. Console output on a
+// UTF-8 terminal is shown converted on the way; everything else goes as it
+// is, and SENT counts the bytes of BYTES the system took (a terminal's
+// converted output is never cut back, so SENT stays 0 there). On the way out
+// of the process (EXITING) a pipe or terminal that takes no bytes is given up
+// on. Returns 0 or the errno of the refused write.
+int HAND_OVER(const OUTPUT& O, std::string_view BYTES, bool EXITING, std::size_t& SENT) noexcept {
+  SENT = 0;
+  std::size_t took = 0;
+  const auto write = [&](std::string_view PIECE) {
+    if (!EXITING) return WRITE_ALL(O.FD, PIECE.data(), PIECE.size(), took);
+    WRITE_UNLESS_STALLED(O.FD, PIECE.data(), PIECE.size());
+    return 0;
+  };
+  if (!O.AS_UTF8) {
+    const int err = write(BYTES);
+    SENT = took;
+    return err;
+  }
+  std::array<char, 4096> shown;
+  int err = 0;
+  while (err == 0 && !BYTES.empty())
+    err = write(std::string_view(shown.data(), CP932_TO_UTF8(BYTES, shown)));
+  return err;
+}
+
+int HAND_OVER(const OUTPUT& O, std::string_view BYTES, bool EXITING) noexcept {
+  std::size_t sent = 0;
+  return HAND_OVER(O, BYTES, EXITING, sent);
+}
+
 // Where the next byte written to a regular file lands.
 std::int64_t WRITE_POSITION(const OUTPUT& O) noexcept {
   if (O.APPENDS) {
@@ -112,8 +145,9 @@ int SEND(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
   std::atomic_signal_fence(std::memory_order_release);
   O.IN_FLIGHT.store(true, std::memory_order_relaxed);
   std::size_t sent = 0;
-  int err = WRITE_ALL(O.FD, BYTES.data(), BYTES.size(), sent);
-  if (err == 0) err = WRITE_ALL(O.FD, MORE.data(), MORE.size());
+  int err = HAND_OVER(O, BYTES, false, sent);
+  if (err == 0) err = HAND_OVER(O, MORE, false);
+  if (err == 0) O.HANDED += BYTES.size() + MORE.size();
   if (err != 0 && O.REGULAR) {
     const std::size_t kept = MORE.empty() ? WHOLE_RECORD_BYTES(BYTES, sent) : 0;
     CUT_BACK(O, O.FLIGHT_START.load(std::memory_order_relaxed), kept);
@@ -237,7 +271,7 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   if (!O.REGULAR) {
     // How much of an interrupted write reached a pipe is unknown: the rest
     // cannot be matched to it, so nothing more is written there.
-    if (!in_flight && len > 0) WRITE_UNLESS_STALLED(O.FD, O.BUF.get(), len);
+    if (!in_flight && len > 0) (void)HAND_OVER(O, std::string_view(O.BUF.get(), len), true);
     return;
   }
   const std::int64_t start =

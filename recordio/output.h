@@ -24,6 +24,8 @@ struct OUTPUT {
   bool CUT_PENDING = false;      // the first record cuts the file to what the run writes
   bool REGULAR = false;          // a regular file: a refused write can be cut back
   bool APPENDS = false;          // opened for appending: writes go to the file's end
+  bool AS_UTF8 = false;          // console output shown converted on a UTF-8 terminal
+  std::uint64_t HANDED = 0;      // bytes handed to the system so far
   std::unique_ptr<char[]> BUF;   // complete records not yet handed to the system
   std::size_t CAP = 0;
   std::atomic<std::size_t> LEN{0};  // read by the signal handlers

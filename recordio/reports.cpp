@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "recordio/progress.h"
 #include "recordio/unit_table.h"
 #include "recordio/units.h"
 
@@ -49,6 +50,7 @@ std::atomic<bool> REPORTING{false};
   if (REPORTING.exchange(true)) ::_exit(REPORT);
   HOLD_END_SIGNALS();
 
+  PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   if (!FIRST_LINE.empty()) {
     WRITE_IGNORING_ERRORS(STDERR_FILENO, FIRST_LINE);
@@ -111,6 +113,7 @@ void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE) {
 void FAIL_OUT_OF_MEMORY() noexcept {
   if (REPORTING.exchange(true)) ::_exit(71);
   HOLD_END_SIGNALS();
+  PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, "kovaconv: error: out of memory\n");
   DRAIN_ALL_FOR_EXIT();
@@ -118,6 +121,7 @@ void FAIL_OUT_OF_MEMORY() noexcept {
 }
 
 void WARN(std::string_view TEXT) {
+  PROGRESS_ERASE();
   FLUSH_CONSOLE();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, "kovaconv: warning: ");
   WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);

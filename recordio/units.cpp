@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "recordio/console_utf8.h"
+#include "recordio/progress.h"
 #include "recordio/reports.h"
 #include "recordio/unit_table.h"
 
@@ -56,6 +58,7 @@ void DISCONNECT(UNIT_SLOT& slot) {
   slot.HAS_ID = false;
   slot.OUT.READ_ONLY = false;
   slot.OUT.CUT_PENDING = false;
+  slot.OUT.AS_UTF8 = false;
   RESET_INPUT(slot);
 }
 
@@ -89,6 +92,7 @@ UNIT_SLOT& CONNECT_CONSOLE(int UNIT, int FD, std::string_view NAME) {
   slot.FD = FD;
   slot.F = FORM::FORMATTED;
   OUTPUT_ATTACH(slot.OUT, UNIT, FD);
+  slot.OUT.AS_UTF8 = UNIT == CONSOLE_OUT && CONSOLE_SHOWS_UTF8(FD);
   REMEMBER_FILE_ID(slot);
   slot.CONNECTED = true;
   return slot;
@@ -304,6 +308,14 @@ std::string_view UNIT_NAME(int UNIT) {
   return {};
 }
 
+std::uint64_t FILE_BYTES_WRITTEN() noexcept {
+  std::uint64_t total = 0;
+  for (const UNIT_SLOT& slot : UNITS) {
+    if (slot.CONNECTED && slot.FD > 2) total += slot.OUT.HANDED + slot.OUT.LEN.load();
+  }
+  return total;
+}
+
 void DRAIN_CONSOLE_FOR_EXIT() noexcept {
   if (UNIT_SLOT* console = FIND_SLOT(CONSOLE_OUT); console != nullptr && console->CONNECTED) {
     OUTPUT_DRAIN_FOR_EXIT(console->OUT);
@@ -325,6 +337,7 @@ void STOP_RUN() {
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {
+  PROGRESS_ERASE();
   FLUSH_ALL_UNITS();
   HOLD_END_SIGNALS();
   WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);

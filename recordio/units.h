@@ -1,5 +1,6 @@
 #pragma once
 // The unit table: units connect numbers to the console and to files.
+#include <cstdint>
 #include <string_view>
 
 #include "recordio/output.h"
@@ -36,6 +37,10 @@ void FLUSH_CONSOLE();
 // Write out every unit's records (before the termination message, so that a
 // refused write is reported instead of a normal end).
 void FLUSH_ALL_UNITS();
+
+// Bytes written to the files of the run so far (the console not counted),
+// those still in the output buffers included.
+std::uint64_t FILE_BYTES_WRITTEN() noexcept;
 
 // The file name of a unit as reports show it.
 std::string_view UNIT_NAME(int UNIT);

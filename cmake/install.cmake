@@ -1,0 +1,67 @@
+# Installation and packages.
+#
+#   cmake --install build [--prefix DIR]   programs in bin/, man pages in
+#                                          share/man/man1/, README and examples
+#                                          in share/doc/kovaconv/
+#   cd build && cpack -G DEB               Debian package (installs under /usr)
+#   cd build && cpack -G ZIP               zip of the same tree (Windows builds)
+include(GNUInstallDirs)
+
+# The sibling programs in tools/ are installed when their targets exist; the
+# check waits until every CMakeLists has been read, so the order of the
+# definitions does not matter.
+function(KOVA_INSTALL_PROGRAMS)
+  foreach(program IN ITEMS kovaconv kovagen kovainfo kova2vtk)
+    if(TARGET ${program})
+      install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL KOVA_INSTALL_PROGRAMS)
+
+file(GLOB KOVA_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
+install(FILES ${KOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The answer files and the console session; the demo script builds from the
+# sources and is left out, as are the demo's outputs.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        FILES_MATCHING PATTERN "*.txt" PATTERN "out" EXCLUDE)
+
+set(CPACK_PACKAGE_NAME kovaconv)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "kovaconv developers")
+set(CPACK_PACKAGE_CONTACT "kovaconv developers <kovaconv@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Converts NU-KOVA groundwater results to restart, TECPLOT, ATLAS and FEMAP data")
+set(CPACK_PACKAGE_DESCRIPTION
+    "kovaconv reads the binary result file of the NU-KOVA two-dimensional finite-element\n"
+    "groundwater-flow analysis and writes restart data, a TECPLOT point file, the ATLAS\n"
+    "mesh and result files or a FEMAP neutral file, driven by a question-and-answer\n"
+    "dialogue. kovagen writes sample result files.")
+set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+if(NOT WIN32)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+endif()
+# The library dependencies are read from the programs where dpkg-shlibdeps
+# is there to do it; otherwise those of a Debian 12 build are given.
+find_program(KOVA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(KOVA_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1 (>= 3.0)")
+endif()
+
+# A zip unpacks into one folder named after the package.
+set(CPACK_ZIP_COMPONENT_INSTALL OFF)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
+include(CPack)

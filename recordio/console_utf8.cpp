@@ -1,0 +1,95 @@
+#include "recordio/console_utf8.h"
+
+#if defined(_WIN32)
+
+// The Windows console shows code page 932 itself.
+bool CONSOLE_SHOWS_UTF8(int) { return false; }
+
+std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept {
+  const std::size_t N = TEXT.size() < OUT.size() ? TEXT.size() : OUT.size();
+  TEXT.copy(OUT.data(), N);
+  TEXT.remove_prefix(N);
+  return N;
+}
+
+#else
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
+iconv_t CONVERTER = NO_CONVERTER;  // opened once; code page 932 is stateless
+
+char HELD_LEAD = 0;       // a lead byte whose second byte has not come yet
+bool HOLDING_LEAD = false;
+
+bool OPEN_CONVERTER() {
+  if (CONVERTER == NO_CONVERTER) CONVERTER = ::iconv_open("UTF-8", "CP932");
+  return CONVERTER != NO_CONVERTER;
+}
+
+// One iconv step; false with errno set when it stopped short.
+bool CONVERT_STEP(char*& IN, std::size_t& LEFT, char*& OUT, std::size_t& ROOM) noexcept {
+  return ::iconv(CONVERTER, &IN, &LEFT, &OUT, &ROOM) != static_cast<std::size_t>(-1);
+}
+
+}  // namespace
+
+bool CONSOLE_SHOWS_UTF8(int FD) {
+  if (::isatty(FD) != 1) return false;
+  // The character set of the user's locale; the program itself keeps the
+  // "C" locale, so nothing else changes with it.
+  const std::string BEFORE = std::setlocale(LC_CTYPE, nullptr);
+  const bool UTF8 = std::setlocale(LC_CTYPE, "") != nullptr &&
+                    std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
+  std::setlocale(LC_CTYPE, BEFORE.c_str());
+  return UTF8 && OPEN_CONVERTER();
+}
+
+std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept {
+  char* TO = OUT.data();
+  std::size_t ROOM = OUT.size();
+  if (!OPEN_CONVERTER() || ROOM < 4) {
+    const std::size_t N = TEXT.copy(TO, ROOM);
+    TEXT.remove_prefix(N);
+    return N;
+  }
+  if (HOLDING_LEAD && !TEXT.empty()) {
+    HOLDING_LEAD = false;
+    char PAIR[2] = {HELD_LEAD, TEXT.front()};
+    char* IN = PAIR;
+    std::size_t LEFT = 2;
+    if (CONVERT_STEP(IN, LEFT, TO, ROOM)) {
+      TEXT.remove_prefix(1);
+    } else {  // no character after all: the lead byte passes as it is
+      *TO++ = HELD_LEAD;
+      --ROOM;
+    }
+  }
+  char* IN = const_cast<char*>(TEXT.data());  // iconv only reads its input
+  std::size_t LEFT = TEXT.size();
+  while (LEFT > 0 && ROOM > 0 && !CONVERT_STEP(IN, LEFT, TO, ROOM)) {
+    if (errno == EILSEQ && ROOM > 0) {
+      *TO++ = *IN++;
+      --LEFT;
+      --ROOM;
+    } else if (errno == EINVAL) {  // a lead byte at the end of TEXT
+      HELD_LEAD = *IN++;
+      --LEFT;
+      HOLDING_LEAD = true;
+    } else {
+      break;  // OUT is full
+    }
+  }
+  TEXT = std::string_view(IN, LEFT);
+  return static_cast<std::size_t>(TO - OUT.data());
+}
+
+#endif
