@@ -18,7 +18,7 @@
 //
 // The output is the same on every run with the same options.
 //
-// Usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME]
+// Usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME] | --help | --version
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -279,18 +279,33 @@ bool WRITE_WORK_LIST(const std::filesystem::path& path, std::string_view name) {
   return std::fclose(f) == 0 && ok;
 }
 
-int USAGE(std::string_view why) {
-  std::fprintf(stderr,
-               "kovagen: %.*s\n"
+void PRINT_USAGE(std::FILE* to) {
+  std::fprintf(to,
                "usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME]\n"
+               "       kovagen --help | --version\n"
+               "Writes a sample NU-KOVA result file and a WORK.LST that names it.\n"
                "  --nodes N   about N nodes, %d to %d (default 400)\n"
                "  --steps S   time steps, 0 to %d (default 5)\n"
-               "  --dir DIR   existing directory for the files (default .)\n"
+               "  --dir DIR   directory for the files, made when missing (default .)\n"
                "  --name NAME result file name, 1 to %zu characters, no blanks or '/'"
                " (default result.bin)\n",
-               static_cast<int>(why.size()), why.data(), MIN_NODES, MAX_NODES, MAX_STEPS,
-               MAX_NAME);
+               MIN_NODES, MAX_NODES, MAX_STEPS, MAX_NAME);
+}
+
+int USAGE(std::string_view why) {
+  std::fprintf(stderr, "kovagen: %.*s\n", static_cast<int>(why.size()), why.data());
+  PRINT_USAGE(stderr);
   return 2;
+}
+
+// --help and --version print to standard output; status 1 if that fails.
+int SHOW_AND_EXIT(std::string_view option) {
+  if (option == "--help") {
+    PRINT_USAGE(stdout);
+  } else {
+    std::fputs("kovagen " KOVA_VERSION "\n", stdout);
+  }
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 bool PARSE_INT(std::string_view text, int lo, int hi, int& out) {
@@ -306,6 +321,8 @@ bool PARSE_INT(std::string_view text, int lo, int hi, int& out) {
 int main(int argc, char** argv) {
   int nodes = 400, steps = 5;
   std::string dir = ".", name = "result.bin";
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "--version"))
+    return SHOW_AND_EXIT(argv[1]);
   for (int a = 1; a < argc; ++a) {
     const std::string_view opt = argv[a];
     if (a + 1 >= argc) return USAGE("missing value or unknown option: " + std::string(opt));
@@ -328,6 +345,12 @@ int main(int argc, char** argv) {
 
   const MODEL m = BUILD_MESH(nodes);
   const std::filesystem::path base(dir);
+  std::error_code made;
+  std::filesystem::create_directories(base, made);
+  if (made) {
+    std::fprintf(stderr, "kovagen: %s: %s\n", base.c_str(), made.message().c_str());
+    return 1;
+  }
   if (!WRITE_RESULT(base / name, m, steps)) {
     std::perror(("kovagen: " + (base / name).string()).c_str());
     return 1;
