@@ -33,11 +33,11 @@ set(CPACK_PACKAGE_VENDOR "kovaconv developers")
 set(CPACK_PACKAGE_CONTACT "kovaconv developers <kovaconv@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Converts NU-KOVA groundwater results to restart, TECPLOT, ATLAS and FEMAP data")
-set(CPACK_PACKAGE_DESCRIPTION
-    "kovaconv reads the binary result file of the NU-KOVA two-dimensional finite-element\n"
-    "groundwater-flow analysis and writes restart data, a TECPLOT point file, the ATLAS\n"
-    "mesh and result files or a FEMAP neutral file, driven by a question-and-answer\n"
-    "dialogue. kovagen writes sample result files.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "kovaconv reads the binary result file of the NU-KOVA two-dimensional finite-element "
+  "groundwater-flow analysis and writes restart data, a TECPLOT point file, the ATLAS "
+  "mesh and result files or a FEMAP neutral file, driven by a question-and-answer "
+  "dialogue. kovagen writes sample result files.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
 set(CPACK_STRIP_FILES ON)
 

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installation and the Debian package: `cmake --install` puts every program in
+# bin/ with its man page in share/man/man1/ and the README and answer files in
+# share/doc/kovaconv/; the package made by cpack installs with dpkg (into a
+# scratch root, so no root rights are needed and the machine is not changed),
+# its kovaconv answers --version, and it is removed without leaving a file.
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR VERSION
+set -euo pipefail
+build=$1 src=$2 version=$3
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "install_test: $*" >&2; exit 1; }
+
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for page in "$src"/man/*.1; do
+  [ -f "$prefix/share/man/man1/$(basename "$page")" ] || fail "man page $(basename "$page") not installed"
+done
+programs=0
+for program in "$prefix"/bin/*; do
+  programs=$((programs + 1))
+  [ -f "$prefix/share/man/man1/$(basename "$program").1" ] || fail "$(basename "$program") has no man page"
+done
+[ "$programs" -ge 2 ] || fail "expected kovaconv and kovagen in bin/, found $programs programs"
+for doc in README.md examples/answers-atlas.txt examples/answers-tecplot.txt examples/session.txt; do
+  [ -f "$prefix/share/doc/kovaconv/$doc" ] || fail "$doc not installed"
+done
+[ "$("$prefix/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "installed kovaconv --version"
+
+if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
+  echo "install_test: dpkg or cpack missing: Debian package not checked"
+  exit 0
+fi
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null
+deb=$(echo "$scratch"/pkg/*.deb)
+[ -f "$deb" ] || fail "cpack made no .deb"
+root=$scratch/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+touch "$root/var/lib/dpkg/status"
+# The libraries it depends on are not in the scratch root's package list.
+dpkg --root="$root" --force-not-root --force-depends --install "$deb" >/dev/null 2>&1 \
+  || fail "dpkg --install failed"
+[ "$("$root/usr/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "packaged kovaconv --version"
+[ -f "$root/usr/share/man/man1/kovaconv.1" ] || fail "package has no kovaconv.1"
+dpkg --root="$root" --force-not-root --remove kovaconv >/dev/null || fail "dpkg --remove failed"
+left=$(cd "$root" && find . -path ./var/lib/dpkg -prune -o -print | grep -v -x -e . -e ./var -e ./var/lib || true)
+[ -z "$left" ] || fail "left after removal: $left"
+echo "install_test: installed tree, package install and removal checked"
