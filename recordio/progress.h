@@ -8,8 +8,8 @@
 // The step loop starts now.
 void PROGRESS_BEGIN() noexcept;
 
-// STEPS steps have been read. Cheap enough for every step: one look at a
-// coarse clock, and a redraw only when its time has come.
+// STEPS steps have been read. Cheap enough for every step: one look at the
+// clock, and a redraw only when its time has come.
 void PROGRESS_STEP(std::int64_t STEPS) noexcept;
 
 // Erase the line if it is shown. Async-signal-safe; used before the
