@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <chrono>
-#include <regex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -190,17 +190,33 @@ TEST(Terminal, Utf8ConsoleAndProgressLineOnlyOnATerminal) {
   EXPECT_NE(t.TERMINAL.find(COUNTS_UTF8), std::string::npos);
   EXPECT_NE(t.TERMINAL.find(DATA_OK_UTF8), std::string::npos);
   EXPECT_EQ(t.TERMINAL.find(COUNTS_CP932), std::string::npos);
-  // Every drawing starts at the line's start; the last one is blanked over its
-  // whole width and the termination message follows at once.
-  const std::regex drawing("\rkovaconv: ([0-9]+) steps? read, ([0-9]+\\.[0-9]) MB written, "
-                           "([0-9]+\\.[0-9]) MB/s( *)");
+  // Every drawing starts at the line's start and reads "kovaconv: N steps read,
+  // X.X MB written, Y.Y MB/s", blanks after it over a longer earlier one; the
+  // last one is blanked over its whole width and the termination message
+  // follows at once.
   std::size_t width = 0, drawings = 0, after = 0;
-  for (auto m = std::sregex_iterator(t.TERMINAL.begin(), t.TERMINAL.end(), drawing);
-       m != std::sregex_iterator(); ++m, ++drawings) {
-    EXPECT_GE(std::stoi((*m)[1]), 1);
-    EXPECT_LE(std::stoi((*m)[1]), 120);
-    width = static_cast<std::size_t>(m->length()) - 1;
-    after = static_cast<std::size_t>(m->position() + m->length());
+  for (std::size_t at = t.TERMINAL.find("\rkovaconv: "); at != std::string::npos;
+       at = t.TERMINAL.find("\rkovaconv: ", at + 1), ++drawings) {
+    std::size_t end = at + 11;
+    const auto digits = [&] {
+      const std::size_t from = end;
+      while (end < t.TERMINAL.size() && std::isdigit(static_cast<unsigned char>(t.TERMINAL[end])))
+        ++end;
+      return end > from;
+    };
+    const auto text = [&](std::string_view what) {
+      const bool there = t.TERMINAL.compare(end, what.size(), what) == 0;
+      end += what.size();
+      return there;
+    };
+    const bool one = t.TERMINAL.compare(end, 2, "1 ") == 0;
+    EXPECT_TRUE(digits() && text(one ? " step read, " : " steps read, ") && digits() && text(".") &&
+                digits() && text(" MB written, ") && digits() && text(".") && digits() &&
+                text(" MB/s"))
+        << t.TERMINAL.substr(at, 80);
+    while (end < t.TERMINAL.size() && t.TERMINAL[end] == ' ') ++end;
+    width = end - at - 1;
+    after = end;
   }
   EXPECT_GE(drawings, 1U);
   std::string blanked(width + 2, ' ');
