@@ -22,10 +22,10 @@ cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL KOVA_INSTALL_PROGRAMS)
 file(GLOB KOVA_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
 install(FILES ${KOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The answer files and the console session; the demo script builds from the
-# sources and is left out, as are the demo's outputs.
+# The answer files, the console session and the picture the README shows; the
+# scripts work on a source tree and are left out, as are the demo's outputs.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-        FILES_MATCHING PATTERN "*.txt" PATTERN "out" EXCLUDE)
+        FILES_MATCHING PATTERN "*.txt" PATTERN "*.png" PATTERN "out" EXCLUDE)
 
 set(CPACK_PACKAGE_NAME kovaconv)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
