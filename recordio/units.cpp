@@ -311,7 +311,8 @@ std::string_view UNIT_NAME(int UNIT) {
 std::uint64_t FILE_BYTES_WRITTEN() noexcept {
   std::uint64_t total = 0;
   for (const UNIT_SLOT& slot : UNITS) {
-    if (slot.CONNECTED && slot.FD > 2) total += slot.OUT.HANDED + slot.OUT.LEN.load();
+    const bool console = slot.NUMBER == CONSOLE_OUT || slot.NUMBER == CONSOLE_IN || slot.NUMBER == 0;
+    if (slot.CONNECTED && !console) total += slot.OUT.HANDED + slot.OUT.LEN.load();
   }
   return total;
 }
