@@ -51,11 +51,6 @@ int WRITE_ALL(int fd, const char* p, std::size_t n, std::size_t& SENT) noexcept 
   return 0;
 }
 
-int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
-  std::size_t sent = 0;
-  return WRITE_ALL(fd, p, n, sent);
-}
-
 // The length of the whole records among the first SENT bytes of RECORDS (a
 // run of whole records). No record body holds a line end (the title's control
 // bytes are blanks), so the last line feed taken closes the last whole record.
