@@ -36,7 +36,12 @@ if len(sys.argv) == 4 and sys.argv[1] == "--inside":
 KOVAGEN, KOVA2VTK = sys.argv[1:3]
 pvbatch = shutil.which("pvbatch")
 if pvbatch is None:
-    print("skipped: ParaView's pvbatch is not installed (apt-get install paraview)")
+    print("skipped: ParaView's pvbatch is not installed (apt-get install paraview python3-paraview)")
+    sys.exit(77)
+# pvbatch runs Python scripts only with ParaView's Python modules installed.
+if subprocess.run([pvbatch, "-c", "import paraview.simple"], stdout=subprocess.DEVNULL,
+                  stderr=subprocess.DEVNULL).returncode != 0:
+    print("skipped: ParaView's Python modules are not installed (apt-get install python3-paraview)")
     sys.exit(77)
 with tempfile.TemporaryDirectory() as tmp:
     subprocess.run([KOVAGEN, "--nodes", "100", "--steps", "4", "--dir", tmp], check=True,
