@@ -1,140 +1,59 @@
 #include "recordio/output.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "recordio/reports.h"
 
 namespace {
 
-// Holds the signals that end the run for the lifetime of a state change.
-class END_SIGNALS_HELD {
- public:
-  END_SIGNALS_HELD() : saved_(HOLD_END_SIGNALS()) {}
-  ~END_SIGNALS_HELD() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-  END_SIGNALS_HELD(const END_SIGNALS_HELD&) = delete;
-  END_SIGNALS_HELD& operator=(const END_SIGNALS_HELD&) = delete;
-
- private:
-  sigset_t saved_;
-};
-
-// How long an exit waits for a pipe or terminal that takes no bytes.
-constexpr int STALL_LIMIT_MS = 400;
-// At most this much goes to a pipe per write on the way out, so that a write
-// after the pipe reported room does not block for the rest.
-constexpr std::size_t EXIT_PIECE = PIPE_BUF;
-
-// Write all N bytes; returns 0 or the errno of the refused write.
-int WRITE_ALL(int fd, const char* p, std::size_t n) noexcept {
-  while (n > 0) {
-    ssize_t done = ::write(fd, p, n);
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (done == 0) return EIO;
-    p += done;
-    n -= static_cast<std::size_t>(done);
-  }
-  return 0;
-}
-
-// Write N bytes to a pipe or terminal, giving up after STALL_LIMIT_MS
-// without progress.
-void WRITE_UNLESS_STALLED(int fd, const char* p, std::size_t n) noexcept {
-  while (n > 0) {
-    pollfd wait{fd, POLLOUT, 0};
-    const int ready = ::poll(&wait, 1, STALL_LIMIT_MS);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0 || (wait.revents & POLLOUT) == 0) return;
-    const ssize_t done = ::write(fd, p, std::min(n, EXIT_PIECE));
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return;
-    p += done;
-    n -= static_cast<std::size_t>(done);
-  }
-}
-
-// Where the next byte written to a regular file lands.
-std::int64_t WRITE_POSITION(const OUTPUT& O) noexcept {
-  if (O.APPENDS) {
-    struct stat st {};
-    return ::fstat(O.FD, &st) == 0 ? st.st_size : -1;
-  }
-  return ::lseek(O.FD, 0, SEEK_CUR);
-}
-
 // Cut a regular file back to AT, where the last whole record ends.
 void CUT_BACK(const OUTPUT& O, std::int64_t AT) noexcept {
-  if (AT < 0) return;
-  (void)::ftruncate(O.FD, AT);
-  (void)::lseek(O.FD, AT, SEEK_SET);
+  if (AT >= 0) (void)SYS_CUT(O.FD, static_cast<std::uint64_t>(AT));
 }
 
 void CUT_IF_PENDING(OUTPUT& O) {
   if (!O.CUT_PENDING) return;
   O.CUT_PENDING = false;
-  if (::ftruncate(O.FD, 0) != 0) FAIL_IO(38, O.UNIT, errno);
+  if (const SYS_ERROR err = SYS_CUT(O.FD, 0); err != 0) FAIL_IO(38, O.UNIT, err);
 }
 
 // Hand whole records (BYTES, then MORE) to the system: the write is marked as
 // under way so that a signal can undo it, and a refused one is cut back.
-// Returns 0 or the errno of the refused write; the mark stays for the caller
-// to clear together with the buffer.
-int SEND(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
-  if (O.REGULAR) O.FLIGHT_START.store(WRITE_POSITION(O), std::memory_order_relaxed);
+// Returns 0 or the system's code for the refused write; the mark stays for the
+// caller to clear together with the buffer.
+SYS_ERROR SEND(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
+  if (O.REGULAR) O.FLIGHT_START.store(SYS_WRITE_POSITION(O.FD), std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_release);
   O.IN_FLIGHT.store(true, std::memory_order_relaxed);
-  int err = WRITE_ALL(O.FD, BYTES.data(), BYTES.size());
-  if (err == 0) err = WRITE_ALL(O.FD, MORE.data(), MORE.size());
+  SYS_ERROR err = SYS_WRITE(O.FD, BYTES);
+  if (err == 0) err = SYS_WRITE(O.FD, MORE);
   if (err != 0 && O.REGULAR) CUT_BACK(O, O.FLIGHT_START.load(std::memory_order_relaxed));
   return err;
 }
 
 // The write is over: the buffer is empty (when it was what went out).
 void LAND(OUTPUT& O, bool BUFFER_SENT) {
-  END_SIGNALS_HELD hold;
+  RUN_ENDS_HELD hold;
   if (BUFFER_SENT) O.LEN.store(0, std::memory_order_relaxed);
   O.IN_FLIGHT.store(false, std::memory_order_relaxed);
 }
 
 void SEND_DIRECT(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
-  const int err = SEND(O, BYTES, MORE);
+  const SYS_ERROR err = SEND(O, BYTES, MORE);
   LAND(O, false);
   if (err != 0) FAIL_IO(38, O.UNIT, err);
 }
 
 }  // namespace
 
-sigset_t HOLD_END_SIGNALS() noexcept {
-  sigset_t signals;
-  sigset_t saved;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGQUIT);
-  sigaddset(&signals, SIGHUP);
-  sigaddset(&signals, SIGTERM);
-  sigprocmask(SIG_BLOCK, &signals, &saved);
-  return saved;
-}
-
-void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD) {
+void OUTPUT_ATTACH(OUTPUT& O, int UNIT, SYS_FILE FD) {
   O.UNIT = UNIT;
   O.FD = FD;
   O.LEN.store(0);
   O.IN_FLIGHT.store(false);
   O.MEMORY.clear();
-  struct stat st {};
-  O.REGULAR = FD >= 0 && ::fstat(FD, &st) == 0 && S_ISREG(st.st_mode);
-  O.APPENDS = FD >= 0 && (::fcntl(FD, F_GETFL) & O_APPEND) != 0;
-  if (FD >= 0 && !O.BUF) {
+  O.REGULAR = FD != NO_FILE && SYS_IS_REGULAR(FD);
+  if (FD != NO_FILE && !O.BUF) {
     O.BUF = std::make_unique_for_overwrite<char[]>(OUTPUT_BUFFER_BYTES);  // only filled bytes are read
     O.CAP = OUTPUT_BUFFER_BYTES;
   }
@@ -142,7 +61,7 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD) {
 
 void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
   if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
-  if (O.FD < 0) {
+  if (O.FD == NO_FILE) {
     O.MEMORY.append(BODY);
     O.MEMORY.append("\r\n");
     return;
@@ -170,7 +89,7 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
 
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
-  if (O.FD < 0) {
+  if (O.FD == NO_FILE) {
     O.MEMORY.append(BYTES);
     return;
   }
@@ -181,14 +100,14 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
 
 void OUTPUT_FLUSH(OUTPUT& O) {
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
-  if (O.FD < 0 || len == 0) return;
-  const int err = SEND(O, std::string_view(O.BUF.get(), len));
+  if (O.FD == NO_FILE || len == 0) return;
+  const SYS_ERROR err = SEND(O, std::string_view(O.BUF.get(), len));
   LAND(O, true);
   if (err != 0) FAIL_IO(38, O.UNIT, err);
 }
 
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
-  if (O.FD < 0) return;
+  if (O.FD == NO_FILE) return;
   const bool in_flight = O.IN_FLIGHT.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
@@ -197,11 +116,11 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   if (!O.REGULAR) {
     // How much of an interrupted write reached a pipe is unknown: the rest
     // cannot be matched to it, so nothing more is written there.
-    if (!in_flight && len > 0) WRITE_UNLESS_STALLED(O.FD, O.BUF.get(), len);
+    if (!in_flight && len > 0) SYS_WRITE_UNLESS_STALLED(O.FD, std::string_view(O.BUF.get(), len));
     return;
   }
   const std::int64_t start =
-      in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : WRITE_POSITION(O);
+      in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : SYS_WRITE_POSITION(O.FD);
   if (in_flight) CUT_BACK(O, start);
-  if (len > 0 && WRITE_ALL(O.FD, O.BUF.get(), len) != 0) CUT_BACK(O, start);
+  if (len > 0 && SYS_WRITE(O.FD, std::string_view(O.BUF.get(), len)) != 0) CUT_BACK(O, start);
 }
