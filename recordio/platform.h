@@ -52,9 +52,9 @@ inline OPENED OPEN_FAILED(int REPORT, SYS_ERROR REASON) {
 }
 
 // Open NAME for reading and writing, or for reading only where writing is
-// refused for permission. CREATE: an absent file is created empty. Nothing
+// refused for permission. CREATE_ABSENT: an absent file is created empty. Nothing
 // about an existing file changes. Failure sets REPORT by the system's reason.
-OPENED SYS_OPEN(const std::string& NAME, bool CREATE);
+OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT);
 
 // The full path that reports show for NAME (relative names are resolved
 // against the current directory).

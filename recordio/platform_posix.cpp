@@ -77,9 +77,9 @@ bool SYS_FILE_ID(SYS_FILE F, FILE_ID& ID) noexcept {
   return true;
 }
 
-OPENED SYS_OPEN(const std::string& NAME, bool CREATE) {
+OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   OPENED o;
-  int fd = ::open(NAME.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | (CREATE ? O_CREAT : 0), 0666);
+  int fd = ::open(NAME.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | (CREATE_ABSENT ? O_CREAT : 0), 0666);
   if (fd < 0 && REFUSED_FOR_WRITING(errno)) {
     const int refused = errno;
     fd = ::open(NAME.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);

@@ -3,7 +3,9 @@
 // own error texts, console events through SetConsoleCtrlHandler and the full
 // 32-bit exit status. Windows has no SIGTERM and no file-size limit signal.
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <algorithm>
@@ -42,11 +44,15 @@ bool ON_MISSING_DRIVE(const std::string& NAME) {
   return letter != 0 && ::GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR;
 }
 
+// "A device which does not exist was specified" (ERROR_NO_SUCH_DEVICE, not in
+// every SDK's headers).
+constexpr DWORD NO_SUCH_DEVICE = 433;
+
 int REPORT_FOR_OPEN_ERROR(const std::string& NAME, DWORD err) {
   switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_NO_SUCH_DEVICE: return ON_MISSING_DRIVE(NAME) ? 42 : err == ERROR_NO_SUCH_DEVICE ? 30 : 29;
+    case NO_SUCH_DEVICE: return ON_MISSING_DRIVE(NAME) ? 42 : err == NO_SUCH_DEVICE ? 30 : 29;
     case ERROR_INVALID_DRIVE: return 42;
     case ERROR_ACCESS_DENIED: return 9;
     case ERROR_INVALID_NAME:
@@ -57,13 +63,17 @@ int REPORT_FOR_OPEN_ERROR(const std::string& NAME, DWORD err) {
   }
 }
 
-bool REFUSED_FOR_WRITING(DWORD err) { return err == ERROR_ACCESS_DENIED || err == ERROR_WRITE_PROTECT; }
+// Writing refused: by permission, by a write-protected medium, or by another
+// program that has the file open and lets others only read it.
+bool REFUSED_FOR_WRITING(DWORD err) {
+  return err == ERROR_ACCESS_DENIED || err == ERROR_WRITE_PROTECT || err == ERROR_SHARING_VIOLATION;
+}
 
 OPENED FAILED_WITH(const std::string& NAME, DWORD err) {
   return OPEN_FAILED(REPORT_FOR_OPEN_ERROR(NAME, err), static_cast<SYS_ERROR>(err));
 }
 
-HANDLE CREATE(const std::string& NAME, DWORD access, DWORD disposition) {
+HANDLE CREATE_HANDLE(const std::string& NAME, DWORD access, DWORD disposition) {
   // Other programs may read and write the file meanwhile, as on other systems.
   constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   return ::CreateFileA(NAME.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
@@ -123,12 +133,12 @@ bool SYS_FILE_ID(SYS_FILE F, FILE_ID& ID) noexcept {
   return true;
 }
 
-OPENED SYS_OPEN(const std::string& NAME, bool CREATE_ABSENT) {
+OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   OPENED o;
-  HANDLE h = CREATE(NAME, GENERIC_READ | GENERIC_WRITE, CREATE_ABSENT ? OPEN_ALWAYS : OPEN_EXISTING);
+  HANDLE h = CREATE_HANDLE(NAME, GENERIC_READ | GENERIC_WRITE, CREATE_ABSENT ? OPEN_ALWAYS : OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE && REFUSED_FOR_WRITING(::GetLastError())) {
     const DWORD refused = ::GetLastError();
-    h = CREATE(NAME, GENERIC_READ, OPEN_EXISTING);
+    h = CREATE_HANDLE(NAME, GENERIC_READ, OPEN_EXISTING);
     // A file that could not be created reports why it could not be.
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD err = ::GetLastError();
@@ -142,19 +152,30 @@ OPENED SYS_OPEN(const std::string& NAME, bool CREATE_ABSENT) {
   return o;
 }
 
-// The system's own full path: drive letter and backslashes.
+// The system's own full path: drive letter and backslashes. The wide form
+// serves paths longer than MAX_PATH too; the names pass through the ANSI code
+// page both ways, as the narrow functions would pass them.
 std::string SYS_FULL_PATH(std::string_view NAME) {
   const std::string name(NAME);
-  std::string full(MAX_PATH, '\0');
+  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(wide_length, 1)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), wide_length);
+  std::wstring full(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD n = ::GetFullPathNameA(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (n == 0) return name;
     if (n < full.size()) {
       full.resize(n);
-      return full;
+      break;
     }
     full.resize(n);  // N counts the terminating zero when the buffer is short
   }
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
+                                           nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), narrow.data(), length, nullptr,
+                        nullptr);
+  return narrow;
 }
 
 SYS_ERROR SYS_WRITE(SYS_FILE F, std::string_view BYTES) noexcept {
