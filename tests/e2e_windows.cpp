@@ -144,7 +144,10 @@ LIVE::LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path)
   if (!::CreatePipe(&read, &write, &sa, 0)) return;
   ::SetHandleInformation(write, HANDLE_FLAG_INHERIT, 0);
   HANDLE out = nullptr;
-  if (OUT_PATH == REFUSING_OUTPUT) {
+  if (OUT_PATH == "CONOUT$") {  // the console this process has
+    out = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                        OPEN_EXISTING, 0, nullptr);
+  } else if (OUT_PATH == REFUSING_OUTPUT) {
     // A pipe whose reading end is closed refuses every write.
     HANDLE gone = nullptr;
     ::CreatePipe(&gone, &out, &sa, 0);
@@ -164,6 +167,10 @@ LIVE::~LIVE() {
     ::TerminateProcess(PROCESS, 0xDEAD);
     FINISH();
   }
+}
+
+void LIVE::END_INPUT() {
+  if (INPUT != nullptr) ::CloseHandle(std::exchange(INPUT, nullptr));
 }
 
 std::int64_t LIVE::FINISH() {
@@ -187,6 +194,17 @@ bool SEND_EVENT(LIVE& run, EVENT e) {
   ::CloseHandle(thread);
   return true;
 }
+
+unsigned CONSOLE_CODE_PAGE() {
+  DWORD mode = 0;
+  HANDLE console = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool have = console != INVALID_HANDLE_VALUE && ::GetConsoleMode(console, &mode);
+  if (console != INVALID_HANDLE_VALUE) ::CloseHandle(console);
+  return have ? ::GetConsoleOutputCP() : 0;
+}
+
+void SET_CONSOLE_CODE_PAGE(unsigned code_page) { ::SetConsoleOutputCP(code_page); }
 
 // Another program holding FILE open: SHARE 0 lets nobody else open it,
 // FILE_SHARE_READ lets others read it only.

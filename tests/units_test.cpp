@@ -201,4 +201,22 @@ TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
   }
 }
 
+#ifdef _WIN32
+// Windows: console records are code page 932 bytes, so a console shows them in
+// that code page while the run lasts, and has its own back when it ends.
+TEST(Console, CodePage932ForTheRun) {
+  if (probe::CONSOLE_CODE_PAGE() == 0) GTEST_SKIP() << "no console (run the test under a terminal)";
+  probe::SET_CONSOLE_CODE_PAGE(437);
+  e2e::SCRATCH S;
+  probe::LIVE run(S, "put -1 waiting;int -4", "CONOUT$");
+  bool shown_as_932 = false;
+  for (int ms = 0; ms < 20000 && !shown_as_932; ms += 10, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    shown_as_932 = probe::CONSOLE_CODE_PAGE() == 932;
+  run.END_INPUT();
+  EXPECT_EQ(run.FINISH(), e2e::REPORT_STATUS(24));
+  EXPECT_TRUE(shown_as_932);
+  EXPECT_EQ(probe::CONSOLE_CODE_PAGE(), 437U);
+}
+#endif
+
 }  // namespace

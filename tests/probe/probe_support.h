@@ -52,7 +52,13 @@ struct LIVE {
   LIVE(const LIVE&) = delete;
   LIVE& operator=(const LIVE&) = delete;
   std::int64_t FINISH();  // wait for the end: the exit status
+  void END_INPUT();       // the console input ends
 };
+
+// The output code page of the console this process shares (0: it has none);
+// SET_CONSOLE_CODE_PAGE changes it.
+unsigned CONSOLE_CODE_PAGE();
+void SET_CONSOLE_CODE_PAGE(unsigned code_page);
 
 // Deliver a console event as the system does: on a new thread of the process.
 bool SEND_EVENT(LIVE& run, EVENT e);
