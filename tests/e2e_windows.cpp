@@ -67,8 +67,13 @@ HANDLE START(const std::filesystem::path& dir, const char* program, const std::v
   const std::string path = PROGRAM_PATH(program);
   std::string line = COMMAND_LINE(path, args);
   const std::string cwd = dir.string();
-  if (!::CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.c_str(), &si, &pi)) {
-    return nullptr;
+  // Under wine a start now and then fails with "Internal error" when many
+  // programs start in a row; a second try starts it.
+  for (int attempt = 1; !::CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                          cwd.c_str(), &si, &pi);
+       ++attempt) {
+    if (::GetLastError() != ERROR_INTERNAL_ERROR || attempt == 5) return nullptr;
+    ::Sleep(50);
   }
   ::CloseHandle(pi.hThread);
   return pi.hProcess;
@@ -97,8 +102,9 @@ RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program, std::stri
   HANDLE out = INHERITABLE_FILE(io / "stdout", true);
   HANDLE err = INHERITABLE_FILE(io / "stderr", true);
   HANDLE process = START(dir, program, args, in, out, err);
+  const DWORD why = ::GetLastError();
   for (HANDLE h : {in, out, err}) ::CloseHandle(h);
-  if (process == nullptr) return {};
+  if (process == nullptr) return {-1, 0, "", "cannot start " + std::string(program) + ": " + SYSTEM_TEXT(why)};
   const std::int64_t status = WAIT_FOR_EXIT(process);
   ::CloseHandle(process);
   return {status, 0, READ_PATH(io / "stdout"), READ_PATH(io / "stderr")};
@@ -147,11 +153,13 @@ LIVE::LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path)
   if (OUT_PATH == "CONOUT$") {  // the console this process has
     out = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
                         OPEN_EXISTING, 0, nullptr);
-  } else if (OUT_PATH == REFUSING_OUTPUT) {
+  } else if (OUT_PATH == REFUSING_OUTPUT || OUT_PATH == UNREAD_OUTPUT) {
+    HANDLE reader = nullptr;
+    ::CreatePipe(&reader, &out, &sa, 0);
+    ::SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
     // A pipe whose reading end is closed refuses every write.
-    HANDLE gone = nullptr;
-    ::CreatePipe(&gone, &out, &sa, 0);
-    ::CloseHandle(gone);
+    if (OUT_PATH == REFUSING_OUTPUT) ::CloseHandle(reader);
+    else UNREAD = reader;
   } else {
     out = INHERITABLE_FILE(OUT_PATH, true);
   }
@@ -163,6 +171,7 @@ LIVE::LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path)
 
 LIVE::~LIVE() {
   if (INPUT != nullptr) ::CloseHandle(INPUT);
+  if (UNREAD != nullptr) ::CloseHandle(UNREAD);
   if (PROCESS != nullptr) {
     ::TerminateProcess(PROCESS, 0xDEAD);
     FINISH();

@@ -202,6 +202,21 @@ TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
 }
 
 #ifdef _WIN32
+// Windows: an event while a console write is blocked (the console is a pipe
+// that nobody reads) ends the run at once, with its line and status, and the
+// other units written out.
+TEST(ConsoleEvents, EndTheRunWhileAWriteIsBlocked) {
+  e2e::SCRATCH S;
+  probe::LIVE run(S, "open 8 out unknown f;put 8 before;many -1 1000000", probe::UNREAD_OUTPUT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe is full long before
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(probe::SEND_EVENT(run, probe::EVENT::CONTROL_BREAK));
+  EXPECT_EQ(run.FINISH(), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+  EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), "forrtl: error (200): program aborting due to control-BREAK event\n");
+  EXPECT_EQ(S.READ("out"), "before\r\n");
+}
+
 // Windows: console records are code page 932 bytes, so a console shows them in
 // that code page while the run lasts, and has its own back when it ends.
 TEST(Console, CodePage932ForTheRun) {

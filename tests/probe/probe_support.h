@@ -32,6 +32,8 @@ inline bool WAIT_FOR_SIZE(const std::filesystem::path& path, std::uintmax_t byte
 // Standard output for a live probe that refuses every write.
 #ifdef _WIN32
 inline const std::string REFUSING_OUTPUT = "<pipe with its reading end closed>";
+// Standard output that takes bytes until its pipe is full, then none.
+inline const std::string UNREAD_OUTPUT = "<pipe that nobody reads>";
 #else
 inline const std::string REFUSING_OUTPUT = "/dev/full";
 #endif
@@ -45,6 +47,7 @@ enum class EVENT { CONTROL_C, CONTROL_BREAK, WINDOW_CLOSE };
 struct LIVE {
   void* PROCESS = nullptr;
   void* INPUT = nullptr;
+  void* UNREAD = nullptr;  // the reading end of UNREAD_OUTPUT
   std::string OUT_PATH, ERR_PATH;
 
   LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path = {});
