@@ -72,8 +72,8 @@ HANDLE START(const std::filesystem::path& dir, const char* program, const std::v
   for (int attempt = 1; !::CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                           cwd.c_str(), &si, &pi);
        ++attempt) {
-    if (::GetLastError() != ERROR_INTERNAL_ERROR || attempt == 5) return nullptr;
-    ::Sleep(50);
+    if (::GetLastError() != ERROR_INTERNAL_ERROR || attempt == 20) return nullptr;
+    ::Sleep(100);
   }
   ::CloseHandle(pi.hThread);
   return pi.hProcess;
