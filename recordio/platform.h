@@ -66,12 +66,14 @@ SYS_ERROR SYS_WRITE(SYS_FILE F, std::string_view BYTES) noexcept;
 // Read at most N bytes from the current position; GOT is 0 at the end.
 SYS_ERROR SYS_READ(SYS_FILE F, char* TO, std::size_t N, std::size_t& GOT) noexcept;
 
-// Read at most N bytes at OFFSET, leaving the current position alone.
+// Read at most N bytes at OFFSET (for units that are only read: where the
+// current position is afterwards differs between systems).
 SYS_ERROR SYS_READ_AT(SYS_FILE F, unsigned char* TO, std::size_t N, std::uint64_t OFFSET,
                       std::size_t& GOT) noexcept;
 
 // Async-signal-safe, for the ways out of the process: write BYTES to a pipe
-// or terminal, errors ignored, giving up once it takes no bytes for a while.
+// or terminal, errors ignored, giving up once it takes no bytes for a while
+// (where the system can tell that it takes none).
 void SYS_WRITE_UNLESS_STALLED(SYS_FILE F, std::string_view BYTES) noexcept;
 
 // The size of a disk file; anything else has size 0.
