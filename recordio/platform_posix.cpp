@@ -250,5 +250,9 @@ void SYS_RELEASE_RUN_ENDS() noexcept {
 }
 
 // The parent sees the low 8 bits: a report's status C0000000 + N arrives as N,
-// the stop code 1111 as 87, SIGTERM's end as 143.
-void SYS_EXIT(std::uint32_t STATUS) noexcept { ::_exit(static_cast<int>(STATUS & 0xFF)); }
+// the stop code 1111 as 87, SIGTERM's end as 143. A report's status is handed
+// over as N, any other as it is (a harness that catches the exit sees 1111).
+void SYS_EXIT(std::uint32_t STATUS) noexcept {
+  constexpr std::uint32_t REPORT_BITS = 0xC0000000U;
+  ::_exit(static_cast<int>((STATUS & REPORT_BITS) == REPORT_BITS ? STATUS & 0xFF : STATUS));
+}
