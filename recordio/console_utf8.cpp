@@ -42,8 +42,8 @@ bool CONVERT_STEP(char*& IN, std::size_t& LEFT, char*& OUT, std::size_t& ROOM) n
 
 }  // namespace
 
-bool CONSOLE_SHOWS_UTF8(int FD) {
-  if (::isatty(FD) != 1) return false;
+bool CONSOLE_SHOWS_UTF8(SYS_FILE F) {
+  if (!SYS_IS_TERMINAL(F)) return false;
   // The character set of the user's locale; the program itself keeps the
   // "C" locale, so nothing else changes with it.
   const std::string BEFORE = std::setlocale(LC_CTYPE, nullptr);

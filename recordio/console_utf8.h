@@ -6,9 +6,11 @@
 #include <span>
 #include <string_view>
 
-// True when FD is a terminal and the user's locale (LC_CTYPE from the
+#include "recordio/platform.h"
+
+// True when F is a terminal and the user's locale (LC_CTYPE from the
 // environment) uses UTF-8, and the conversion is available.
-bool CONSOLE_SHOWS_UTF8(int FD);
+bool CONSOLE_SHOWS_UTF8(SYS_FILE F);
 
 // Convert the front of TEXT from code page 932 to UTF-8 into OUT, as much as
 // fits (OUT should hold at least 4 bytes); return the bytes put in OUT and

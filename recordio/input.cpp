@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <unistd.h>
 
 #include "recordio/reports.h"
 #include "recordio/unit_table.h"
@@ -28,14 +26,13 @@ bool FILL(UNIT_SLOT& slot) {
   if (slot.IN_EOF) return false;
   if (slot.IN.size() < TEXT_BUFFER) slot.IN.resize(TEXT_BUFFER);
   slot.IN_START = slot.IN_END = 0;
-  for (;;) {
-    const ssize_t got = ::read(slot.FD, slot.IN.data(), slot.IN.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) FAIL_IO(39, slot.NUMBER, errno);
-    slot.IN_EOF = got == 0;
-    slot.IN_END = static_cast<std::size_t>(got);
-    return got > 0;
+  std::size_t got = 0;
+  if (const SYS_ERROR err = SYS_READ(slot.FD, slot.IN.data(), slot.IN.size(), got); err != 0) {
+    FAIL_IO(39, slot.NUMBER, err);
   }
+  slot.IN_EOF = got == 0;
+  slot.IN_END = got;
+  return got > 0;
 }
 
 // Start the next record; end of input ends the run with report 24.

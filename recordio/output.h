@@ -8,27 +8,28 @@
 // completed so far. A write that the system refuses partway leaves a regular
 // file cut back to the last whole record it took, so no record is left half
 // written and none that reached the file is lost.
-// A unit with FD < 0 keeps its records in MEMORY instead (tests read them back).
+// A unit without a file (FD is NO_FILE) keeps its records in MEMORY instead
+// (tests read them back).
 #include <atomic>
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "recordio/platform.h"
+
 struct OUTPUT {
   int UNIT = 0;                  // unit number, for failure reports
-  int FD = -1;                   // file descriptor; below 0: memory output
+  SYS_FILE FD = NO_FILE;         // the file; NO_FILE: memory output
   bool READ_ONLY = false;        // opened for reading only: a write is report 47
   bool CUT_PENDING = false;      // the first record cuts the file to what the run writes
   bool REGULAR = false;          // a regular file: a refused write can be cut back
-  bool APPENDS = false;          // opened for appending: writes go to the file's end
   bool AS_UTF8 = false;          // console output shown converted on a UTF-8 terminal
   std::uint64_t HANDED = 0;      // bytes handed to the system so far
   std::unique_ptr<char[]> BUF;   // complete records not yet handed to the system
   std::size_t CAP = 0;
-  std::atomic<std::size_t> LEN{0};  // read by the signal handlers
+  std::atomic<std::size_t> LEN{0};  // read by the handler of the events that end the run
   // While records are being handed over, IN_FLIGHT is set and, for a regular
   // file, FLIGHT_START is its end before the write: a handler that ends the
   // run then cuts the file back there and writes the buffer again.
@@ -41,8 +42,8 @@ struct OUTPUT {
 
 inline constexpr std::size_t OUTPUT_BUFFER_BYTES = std::size_t{1} << 20;
 
-// Prepare O for output to descriptor FD (FD < 0: memory output).
-void OUTPUT_ATTACH(OUTPUT& O, int UNIT, int FD);
+// Prepare O for output to FD (NO_FILE: memory output).
+void OUTPUT_ATTACH(OUTPUT& O, int UNIT, SYS_FILE FD);
 
 // Append BODY followed by CR LF as one complete record.
 void PUT_RECORD(OUTPUT& O, std::string_view BODY);
@@ -87,8 +88,3 @@ void OUTPUT_FLUSH(OUTPUT& O);
 // (a pipe, a terminal) is given up once it takes no bytes for a while, so a
 // reader that never reads cannot hold the end of the run.
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept;
-
-// Hold back the signals that end the run (SIGINT, SIGQUIT, SIGHUP, SIGTERM)
-// and return the mask that was in force before. They wait while the output
-// state changes and once the run is ending; never during a write itself.
-sigset_t HOLD_END_SIGNALS() noexcept;

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <csignal>
 #include <string_view>
-#include <unistd.h>
 
 #include "recordio/output.h"
+#include "recordio/platform.h"
 #include "recordio/unit_table.h"
 #include "recordio/units.h"
 
@@ -65,16 +65,15 @@ void DRAW(std::int64_t STEPS, std::int64_t ELAPSED) {
   while (L.LEN - 1 < static_cast<std::size_t>(SHOWN_WIDTH)) L.ADD(" ");
 
   // Held against the signals that end the run, whose handler erases the line.
-  const sigset_t SAVED = HOLD_END_SIGNALS();
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, std::string_view(L.TEXT.data(), L.LEN));
+  RUN_ENDS_HELD hold;
+  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), std::string_view(L.TEXT.data(), L.LEN));
   SHOWN_WIDTH = static_cast<std::sig_atomic_t>(L.LEN - 1);
-  ::sigprocmask(SIG_SETMASK, &SAVED, nullptr);
 }
 
 }  // namespace
 
 void PROGRESS_BEGIN() noexcept {
-  ACTIVE = ::isatty(STDERR_FILENO) == 1;
+  ACTIVE = SYS_IS_TERMINAL(SYS_STANDARD(2));
   START = NOW();
   NEXT_DRAW = START + FIRST_AFTER;
 }
@@ -97,7 +96,7 @@ void PROGRESS_ERASE() noexcept {
   const auto N = static_cast<std::size_t>(WIDTH);
   BLANK[0] = '\r';
   BLANK[N + 1] = '\r';
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, std::string_view(BLANK.data(), N + 2));
+  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), std::string_view(BLANK.data(), N + 2));
 }
 
 void PROGRESS_END() noexcept {

@@ -1,14 +1,11 @@
 #include "recordio/reports.h"
 
-#include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <csignal>
 #include <cstring>
-#include <unistd.h>
 
+#include "recordio/platform.h"
 #include "recordio/progress.h"
 #include "recordio/unit_table.h"
 #include "recordio/units.h"
@@ -47,59 +44,47 @@ std::string_view MESSAGE_TEXT(int REPORT) {
 std::atomic<bool> REPORTING{false};
 
 [[noreturn]] void REPORT_AND_EXIT(int REPORT, int UNIT, std::string_view FIRST_LINE) {
-  if (REPORTING.exchange(true)) ::_exit(REPORT);
-  HOLD_END_SIGNALS();
+  const std::uint32_t status = 0xC0000000U + static_cast<std::uint32_t>(REPORT);
+  if (REPORTING.exchange(true)) SYS_EXIT(status);
+  SYS_HOLD_RUN_ENDS();  // the run is ending: no event changes how now
+  const SYS_FILE err = SYS_STANDARD(2);
 
   PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   if (!FIRST_LINE.empty()) {
-    WRITE_IGNORING_ERRORS(STDERR_FILENO, FIRST_LINE);
-    WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
+    WRITE_IGNORING_ERRORS(err, FIRST_LINE);
+    WRITE_IGNORING_ERRORS(err, "\n");
   }
   std::array<char, 16> number{};
   std::array<char, 16> unit{};
   const auto number_end = std::to_chars(number.data(), number.data() + number.size(), REPORT).ptr;
   const auto unit_end = std::to_chars(unit.data(), unit.data() + unit.size(), UNIT).ptr;
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "forrtl: severe (");
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, std::string_view(number.data(), number_end));
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "): ");
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, MESSAGE_TEXT(REPORT));
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, ", unit ");
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, std::string_view(unit.data(), unit_end));
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, ", file ");
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, UNIT_NAME(UNIT));
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
+  WRITE_IGNORING_ERRORS(err, "forrtl: severe (");
+  WRITE_IGNORING_ERRORS(err, std::string_view(number.data(), number_end));
+  WRITE_IGNORING_ERRORS(err, "): ");
+  WRITE_IGNORING_ERRORS(err, MESSAGE_TEXT(REPORT));
+  WRITE_IGNORING_ERRORS(err, ", unit ");
+  WRITE_IGNORING_ERRORS(err, std::string_view(unit.data(), unit_end));
+  WRITE_IGNORING_ERRORS(err, ", file ");
+  WRITE_IGNORING_ERRORS(err, UNIT_NAME(UNIT));
+  WRITE_IGNORING_ERRORS(err, "\n");
 
   DRAIN_ALL_FOR_EXIT();
-  // The status carries the low byte of C0000000 + REPORT, which is REPORT.
-  ::_exit(REPORT);
+  SYS_EXIT(status);
 }
 
 }  // namespace
 
-void WRITE_IGNORING_ERRORS(int FD, std::string_view TEXT) noexcept {
-  const char* p = TEXT.data();
-  std::size_t n = TEXT.size();
-  while (n > 0) {
-    const ssize_t done = ::write(FD, p, n);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return;
-    p += done;
-    n -= static_cast<std::size_t>(done);
-  }
-}
+void WRITE_IGNORING_ERRORS(SYS_FILE FD, std::string_view TEXT) noexcept { (void)SYS_WRITE(FD, TEXT); }
 
-void FAIL_IO(int REPORT, int UNIT, int OS_ERRNO) {
-  const bool os_line = OS_ERRNO != 0 && (REPORT == 30 || REPORT == 38 || REPORT == 39);
-  std::array<char, 256> line{};
+void FAIL_IO(int REPORT, int UNIT, int OS_ERROR) {
+  const bool os_line = OS_ERROR != 0 && (REPORT == 30 || REPORT == 38 || REPORT == 39);
+  std::array<char, 512> line{};
   std::size_t len = 0;
   if (os_line) {
     const std::string_view head = "forrtl: ";
-    const std::string_view text = ::strerror(OS_ERRNO);
-    const std::size_t take = std::min(text.size(), line.size() - head.size());
     std::memcpy(line.data(), head.data(), head.size());
-    std::memcpy(line.data() + head.size(), text.data(), take);
-    len = head.size() + take;
+    len = head.size() + SYS_ERROR_TEXT(OS_ERROR, std::span(line).subspan(head.size())).size();
   }
   REPORT_AND_EXIT(REPORT, UNIT, std::string_view(line.data(), len));
 }
@@ -111,19 +96,20 @@ void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE) {
 }
 
 void FAIL_OUT_OF_MEMORY() noexcept {
-  if (REPORTING.exchange(true)) ::_exit(71);
-  HOLD_END_SIGNALS();
+  if (REPORTING.exchange(true)) SYS_EXIT(71);
+  SYS_HOLD_RUN_ENDS();
   PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "kovaconv: error: out of memory\n");
+  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), "kovaconv: error: out of memory\n");
   DRAIN_ALL_FOR_EXIT();
-  ::_exit(71);
+  SYS_EXIT(71);
 }
 
 void WARN(std::string_view TEXT) {
   PROGRESS_ERASE();
   FLUSH_CONSOLE();
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "kovaconv: warning: ");
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
+  const SYS_FILE err = SYS_STANDARD(2);
+  WRITE_IGNORING_ERRORS(err, "kovaconv: warning: ");
+  WRITE_IGNORING_ERRORS(err, TEXT);
+  WRITE_IGNORING_ERRORS(err, "\n");
 }

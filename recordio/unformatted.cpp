@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "recordio/reports.h"
 #include "recordio/unit_table.h"
@@ -17,23 +14,23 @@ constexpr std::uint64_t LENGTH_FIELD = 4;
 // The size of the unit's file now; anything but a regular file has no size
 // and so holds no record.
 std::uint64_t FILE_SIZE(const UNIT_SLOT& slot) {
-  struct stat st {};
-  if (::fstat(slot.FD, &st) != 0) FAIL_IO(39, slot.NUMBER, errno);
-  if (!S_ISREG(st.st_mode)) return 0;
-  return static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t size = 0;
+  if (const SYS_ERROR err = SYS_FILE_SIZE(slot.FD, size); err != 0) FAIL_IO(39, slot.NUMBER, err);
+  return size;
 }
 
 // Read N bytes at OFFSET. False when the file ends first (it was cut short
 // behind the size seen); a read error ends the run with report 39.
 bool READ_AT(const UNIT_SLOT& slot, unsigned char* to, std::size_t n, std::uint64_t offset) {
   while (n > 0) {
-    const ssize_t got = ::pread(slot.FD, to, n, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) FAIL_IO(39, slot.NUMBER, errno);
+    std::size_t got = 0;
+    if (const SYS_ERROR err = SYS_READ_AT(slot.FD, to, n, offset, got); err != 0) {
+      FAIL_IO(39, slot.NUMBER, err);
+    }
     if (got == 0) return false;
     to += got;
-    n -= static_cast<std::size_t>(got);
-    offset += static_cast<std::uint64_t>(got);
+    n -= got;
+    offset += got;
   }
   return true;
 }

@@ -6,22 +6,22 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 #include "recordio/output.h"
+#include "recordio/platform.h"
 #include "recordio/units.h"
 
 struct UNIT_SLOT {
   int NUMBER = 0;
   bool USED = false;       // the slot belongs to NUMBER (connected or being opened)
   bool CONNECTED = false;  // FD is open (or the unit is a memory unit)
+  bool CONSOLE = false;    // FD is a standard stream: never closed
   std::string NAME;        // as reports show it
-  int FD = -1;
+  SYS_FILE FD = NO_FILE;
   FORM F = FORM::FORMATTED;
-  bool HAS_ID = false;     // DEV and INO name the file (for the same-file check)
-  dev_t DEV = 0;
-  ino_t INO = 0;
+  bool HAS_ID = false;     // ID names the file (for the same-file check)
+  FILE_ID ID;
   OUTPUT OUT;
 
   // Text input: bytes read ahead, [IN_START, IN_END) not yet taken. The
@@ -61,5 +61,5 @@ void ALLOW_NEW_REPORT() noexcept;
 void DRAIN_CONSOLE_FOR_EXIT() noexcept;
 void DRAIN_ALL_FOR_EXIT() noexcept;
 
-// Write all of TEXT to descriptor FD, ignoring failures (standard error).
-void WRITE_IGNORING_ERRORS(int FD, std::string_view TEXT) noexcept;
+// Write all of TEXT to FD, ignoring failures (standard error).
+void WRITE_IGNORING_ERRORS(SYS_FILE FD, std::string_view TEXT) noexcept;

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <csignal>
-#include <fcntl.h>
 #include <span>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "recordio/console_utf8.h"
+#include "recordio/platform.h"
 #include "recordio/progress.h"
 #include "recordio/reports.h"
 #include "recordio/unit_table.h"
@@ -34,15 +30,6 @@ UNIT_SLOT* FIND_SLOT(int UNIT) noexcept {
   return nullptr;
 }
 
-void REMEMBER_FILE_ID(UNIT_SLOT& slot) {
-  struct stat st {};
-  slot.HAS_ID = slot.FD >= 0 && ::fstat(slot.FD, &st) == 0;
-  if (slot.HAS_ID) {
-    slot.DEV = st.st_dev;
-    slot.INO = st.st_ino;
-  }
-}
-
 // Forget what an earlier connection of the slot read ahead.
 void RESET_INPUT(UNIT_SLOT& slot) {
   slot.IN_START = slot.IN_END = 0;
@@ -52,9 +39,11 @@ void RESET_INPUT(UNIT_SLOT& slot) {
 
 // Close the slot's file (never a standard stream) and forget the connection.
 void DISCONNECT(UNIT_SLOT& slot) {
-  if (slot.CONNECTED && slot.FD > 2) ::close(slot.FD);
+  RUN_ENDS_HELD hold;  // the event handler writes out connected units
+  if (slot.CONNECTED && !slot.CONSOLE && slot.FD != NO_FILE) SYS_CLOSE(slot.FD);
   slot.CONNECTED = false;
-  slot.FD = -1;
+  slot.CONSOLE = false;
+  slot.FD = NO_FILE;
   slot.HAS_ID = false;
   slot.OUT.READ_ONLY = false;
   slot.OUT.CUT_PENDING = false;
@@ -74,6 +63,7 @@ UNIT_SLOT& CLAIM_SLOT(int UNIT) {
     RELEASE(*own);
     return *own;
   }
+  RUN_ENDS_HELD hold;
   for (UNIT_SLOT& slot : UNITS) {
     if (!slot.USED) {
       slot.NUMBER = UNIT;
@@ -82,27 +72,29 @@ UNIT_SLOT& CLAIM_SLOT(int UNIT) {
       return slot;
     }
   }
-  FAIL_IO(30, UNIT, EMFILE);
+  FAIL_IO(30, UNIT, SYS_TOO_MANY_FILES);
 }
 
 // Connect a console unit to its standard stream.
-UNIT_SLOT& CONNECT_CONSOLE(int UNIT, int FD, std::string_view NAME) {
+UNIT_SLOT& CONNECT_CONSOLE(int UNIT, int STREAM, std::string_view NAME) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
+  RUN_ENDS_HELD hold;  // the event handler writes out connected units
   slot.NAME = NAME;
-  slot.FD = FD;
+  slot.FD = SYS_STANDARD(STREAM);
   slot.F = FORM::FORMATTED;
-  OUTPUT_ATTACH(slot.OUT, UNIT, FD);
-  slot.OUT.AS_UTF8 = UNIT == CONSOLE_OUT && CONSOLE_SHOWS_UTF8(FD);
-  REMEMBER_FILE_ID(slot);
+  OUTPUT_ATTACH(slot.OUT, UNIT, slot.FD);
+  slot.OUT.AS_UTF8 = UNIT == CONSOLE_OUT && CONSOLE_SHOWS_UTF8(slot.FD);
+  slot.HAS_ID = SYS_FILE_ID(slot.FD, slot.ID);
+  slot.CONSOLE = true;
   slot.CONNECTED = true;
   return slot;
 }
 
 UNIT_SLOT* CONSOLE_SLOT(int UNIT) {
   switch (UNIT) {
-    case CONSOLE_OUT: return &CONNECT_CONSOLE(UNIT, STDOUT_FILENO, "CONOUT$");
-    case CONSOLE_IN: return &CONNECT_CONSOLE(UNIT, STDIN_FILENO, "CONIN$");
-    case 0: return &CONNECT_CONSOLE(UNIT, STDERR_FILENO, "");
+    case CONSOLE_OUT: return &CONNECT_CONSOLE(UNIT, 1, "CONOUT$");
+    case CONSOLE_IN: return &CONNECT_CONSOLE(UNIT, 0, "CONIN$");
+    case 0: return &CONNECT_CONSOLE(UNIT, 2, "");
     default: return nullptr;
   }
 }
@@ -134,71 +126,18 @@ std::string NAME_FOR_BLANK(int UNIT) {
   }
 }
 
-// The name as reports show it: joined to the current directory when relative,
-// then "." and empty components dropped and ".." taking back the previous one.
-std::string FULL_PATH(std::string_view name) {
-  std::string joined;
-  if (name.empty() || name.front() != '/') {
-    std::array<char, 4096> cwd{};
-    if (::getcwd(cwd.data(), cwd.size()) != nullptr) joined = cwd.data();
-    joined += '/';
-  }
-  joined += name;
-
-  std::string full;
-  std::size_t at = 0;
-  while (at <= joined.size()) {
-    std::size_t slash = joined.find('/', at);
-    if (slash == std::string::npos) slash = joined.size();
-    const std::string_view part(joined.data() + at, slash - at);
-    if (part == "..") {
-      full.resize(full.empty() ? 0 : full.rfind('/'));
-    } else if (!part.empty() && part != ".") {
-      full += '/';
-      full += part;
-    }
-    at = slash + 1;
-  }
-  return full.empty() ? std::string("/") : full;
-}
-
-int REPORT_FOR_OPEN_ERROR(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR: return 29;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return 9;
-    case ENAMETOOLONG: return 43;
-    default: return 30;
-  }
-}
-
-bool REFUSED_FOR_WRITING(int err) {
-  return err == EACCES || err == EROFS || err == EPERM || err == ETXTBSY;
-}
-
-[[noreturn]] void FAIL_OPEN(int UNIT, int err) {
-  FAIL_IO(REPORT_FOR_OPEN_ERROR(err), UNIT, err);
-}
-
-// The unit that already has the file of descriptor FD open, if any.
-const UNIT_SLOT* HOLDER_OF(int FD, const UNIT_SLOT& self) {
-  struct stat st {};
-  if (::fstat(FD, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+// The unit that already has the disk file ID open, if any.
+const UNIT_SLOT* HOLDER_OF(const FILE_ID& ID, const UNIT_SLOT& self) {
   for (const UNIT_SLOT& slot : UNITS) {
-    if (&slot != &self && slot.CONNECTED && slot.HAS_ID && slot.DEV == st.st_dev &&
-        slot.INO == st.st_ino) {
-      return &slot;
-    }
+    if (&slot != &self && slot.CONNECTED && slot.HAS_ID && slot.ID == ID) return &slot;
   }
   return nullptr;
 }
 
 // Close every unit and end the process; the records are written out already.
-[[noreturn]] void CLOSE_ALL_AND_EXIT(int STATUS) {
+[[noreturn]] void CLOSE_ALL_AND_EXIT(std::uint32_t STATUS) {
   for (UNIT_SLOT& slot : UNITS) DISCONNECT(slot);
-  ::_exit(STATUS);
+  SYS_EXIT(STATUS);
 }
 
 }  // namespace
@@ -228,38 +167,18 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F) {
   if (name.empty()) name = NAME_FOR_BLANK(UNIT);
 
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
-  slot.NAME = FULL_PATH(name);
+  slot.NAME = SYS_FULL_PATH(name);
   slot.F = F;
   // A byte 0 would cut the name short for the system: the name is invalid.
   if (name.size() > LONGEST_NAME || name.find('\0') != std::string::npos) FAIL_IO(43, UNIT, 0);
 
-  const int create = S == STATUS::UNKNOWN ? O_CREAT : 0;
-  bool read_only = false;
-  int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | create, 0666);
-  if (fd < 0 && REFUSED_FOR_WRITING(errno)) {
-    const int refused = errno;
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    // A file that could not be created reports why it could not be.
-    if (fd < 0) FAIL_OPEN(UNIT, errno == ENOENT ? refused : errno);
-    read_only = true;
-  }
-  if (fd < 0) FAIL_OPEN(UNIT, errno);
-
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int err = errno;
-    ::close(fd);
-    FAIL_OPEN(UNIT, err);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    FAIL_IO(9, UNIT, 0);
-  }
+  const OPENED file = SYS_OPEN_FILE(name, S == STATUS::UNKNOWN);
+  if (file.REPORT != 0) FAIL_IO(file.REPORT, UNIT, file.REASON);
   // An output file must not be a file that another unit has open. Opening did
   // not change an existing file, so it is left exactly as it was.
-  if (S == STATUS::UNKNOWN) {
-    if (const UNIT_SLOT* holder = HOLDER_OF(fd, slot)) {
-      ::close(fd);
+  if (S == STATUS::UNKNOWN && file.REGULAR) {
+    if (const UNIT_SLOT* holder = HOLDER_OF(file.ID, slot)) {
+      SYS_CLOSE(file.FD);
       std::array<char, 64> line{};
       const std::string_view head = "forrtl: file already open on unit ";
       char* end = std::copy(head.begin(), head.end(), line.data());
@@ -268,21 +187,21 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F) {
     }
   }
 
-  slot.FD = fd;
-  OUTPUT_ATTACH(slot.OUT, UNIT, fd);
-  slot.OUT.READ_ONLY = read_only;
+  RUN_ENDS_HELD hold;  // the event handler writes out connected units
+  slot.FD = file.FD;
+  OUTPUT_ATTACH(slot.OUT, UNIT, file.FD);
+  slot.OUT.READ_ONLY = file.READ_ONLY;
   // The first record written cuts the former contents; devices are not cut.
-  slot.OUT.CUT_PENDING = S == STATUS::UNKNOWN && S_ISREG(st.st_mode);
-  slot.HAS_ID = true;
-  slot.DEV = st.st_dev;
-  slot.INO = st.st_ino;
+  slot.OUT.CUT_PENDING = S == STATUS::UNKNOWN && file.REGULAR;
+  slot.HAS_ID = file.REGULAR;
+  slot.ID = file.ID;
   slot.CONNECTED = true;
 }
 
 UNIT_SLOT& CONNECTED_UNIT(int UNIT, int REPORT) {
   if (UNIT_SLOT* slot = FIND_SLOT(UNIT); slot != nullptr && slot->CONNECTED) return *slot;
   if (UNIT_SLOT* console = CONSOLE_SLOT(UNIT)) return *console;
-  FAIL_IO(REPORT, UNIT, EBADF);
+  FAIL_IO(REPORT, UNIT, SYS_BAD_FILE);
 }
 
 OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, 38).OUT; }
@@ -290,7 +209,7 @@ OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, 38).OUT; }
 OUTPUT& CONNECT_MEMORY_UNIT(int UNIT) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   slot.NAME.clear();
-  OUTPUT_ATTACH(slot.OUT, UNIT, -1);
+  OUTPUT_ATTACH(slot.OUT, UNIT, NO_FILE);
   slot.CONNECTED = true;
   return slot.OUT;
 }
@@ -333,15 +252,15 @@ void DRAIN_ALL_FOR_EXIT() noexcept {
 // stays interruptible); after that no signal changes how the run ends.
 void STOP_RUN() {
   FLUSH_ALL_UNITS();
-  HOLD_END_SIGNALS();
+  SYS_HOLD_RUN_ENDS();
   CLOSE_ALL_AND_EXIT(0);
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {
   PROGRESS_ERASE();
   FLUSH_ALL_UNITS();
-  HOLD_END_SIGNALS();
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, TEXT);
-  WRITE_IGNORING_ERRORS(STDERR_FILENO, "\n");
-  CLOSE_ALL_AND_EXIT(CODE);
+  SYS_HOLD_RUN_ENDS();
+  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), TEXT);
+  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), "\n");
+  CLOSE_ALL_AND_EXIT(static_cast<std::uint32_t>(CODE));
 }

@@ -14,10 +14,11 @@ enum class FORM { FORMATTED, UNFORMATTED };
 // Remember the process arguments: a blank file name takes the next unused one.
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
 
-// Route control-C, control-BREAK and window-close (SIGINT, SIGQUIT, SIGHUP)
-// and SIGTERM to their end of the run, make a write refused by a closed pipe
-// or the file-size limit a report instead of a kill (SIGPIPE, SIGXFSZ), and
-// make memory that cannot be had the out-of-memory end.
+// Route control-C, control-BREAK and window-close (on POSIX systems SIGINT,
+// SIGQUIT, SIGHUP, and SIGTERM too) to their end of the run, make a write
+// refused by a closed pipe or the file-size limit a report instead of a kill,
+// make memory that cannot be had the out-of-memory end, and set the console up
+// for the run (code page 932 where the system has console code pages).
 void INSTALL_RUN_ENDS();
 
 // Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends

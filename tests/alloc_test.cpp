@@ -1,9 +1,6 @@
 // Field edits and records allocate nothing: operator new counts its calls over statements of every kind.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -11,6 +8,7 @@
 
 #include "recordio/format.h"
 #include "recordio/list.h"
+#include "recordio/platform.h"
 
 static std::atomic<long> NEW_CALLS{0};
 
@@ -25,10 +23,14 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 TEST(NoAllocation, FormattedAndListStatements) {
-  const int fd = ::open("/dev/null", O_WRONLY);
-  ASSERT_GE(fd, 0);
+#ifdef _WIN32
+  const OPENED sink = SYS_OPEN_FILE("NUL", false);
+#else
+  const OPENED sink = SYS_OPEN_FILE("/dev/null", false);
+#endif
+  ASSERT_EQ(sink.REPORT, 0);
   OUTPUT o;
-  OUTPUT_ATTACH(o, 8, fd);  // the buffer is allocated here, once
+  OUTPUT_ATTACH(o, 8, sink.FD);  // the buffer is allocated here, once
   const ITEM point[] = {ITEM_R8(1.5), ITEM_R8(-2e-7), ITEM_R8(3e100), ITEM_R8(0), ITEM_R8(1.03125), ITEM_R8(9.99995)};
   const ITEM mixed[] = {ITEM_I(12), ITEM_T("ab"), ITEM_R4(0.1F), ITEM_R8(-2.5), ITEM_I(3), ITEM_I(1), ITEM_R8(3600)};
   const ITEM wide[] = {ITEM_T(" LA,TIME "), ITEM_I(5), ITEM_R8(3600.0), ITEM_R4(123.456F), ITEM_R8(1.0e-300),
@@ -41,7 +43,7 @@ TEST(NoAllocation, FormattedAndListStatements) {
   }
   OUTPUT_FLUSH(o);
   EXPECT_EQ(NEW_CALLS.load() - before, 0);
-  ::close(fd);
+  SYS_CLOSE(sink.FD);
   const auto probe = std::make_unique<int>(1);  // the count does see allocations
   EXPECT_EQ(NEW_CALLS.load() - before, 1);
 }

@@ -29,7 +29,7 @@ FILES OUTPUTS(const e2e::SCRATCH& s, const std::string& file, int itype, e2e::RU
   r = s.CONVERT(e2e::ANSWERS(itype, "out.dat", -1));
   FILES files;
   for (const auto& entry : std::filesystem::directory_iterator(s.DIR))
-    if (std::string name = entry.path().filename(); name != "WORK.LST" && name != "result.bin")
+    if (std::string name = entry.path().filename().string(); name != "WORK.LST" && name != "result.bin")
       files[name] = s.READ(name);
   for (const auto& left : files) std::filesystem::remove(s.DIR / left.first);
   return files;
@@ -69,7 +69,7 @@ TEST(DamagedInput, EarlyEndsBeforeAnyOutput) {
     else s.WRITE("WORK.LST", c.WORK_LIST);
     s.WRITE("result.bin", c.FILE);
     e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
-    EXPECT_EQ(r.STATUS, std::stoi(c.ERR.substr(16))) << c.ERR;  // the report number
+    EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(std::stoi(c.ERR.substr(16)))) << c.ERR;
     EXPECT_EQ(r.ERR, c.ERR) << c.FILE.size();
     EXPECT_FALSE(s.EXISTS("out.dat"));
   }
@@ -112,7 +112,7 @@ TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
     const bool normal = cut == step_end[steps];
     const auto files = OUTPUTS(s, whole.substr(0, cut), itype, r);
     ASSERT_EQ(r.SIGNAL, 0) << cut;
-    EXPECT_EQ(r.STATUS, normal ? 0 : 24) << cut;
+    EXPECT_EQ(r.STATUS, normal ? 0 : e2e::REPORT_STATUS(24)) << cut;
     EXPECT_EQ(r.ERR, normal ? "" : REPORT(s, 24)) << cut;
     EXPECT_EQ(files, uncut[itype][steps]) << cut;
   }

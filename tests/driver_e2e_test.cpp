@@ -80,7 +80,7 @@ TEST(DriverDialogue, EveryTextInOrder) {
                                  "   Velocity and Head    Data -> atlas.pst\r\n   \r\n" + CLOSING);
   EXPECT_TRUE(s.EXISTS("atlas.msh") && s.EXISTS("atlas.pst"));
   r = s.CONVERT("0\n1\n2\nstopped.dat\n0\n");
-  EXPECT_EQ(r.STATUS, 87);
+  EXPECT_EQ(r.STATUS, e2e::EXIT_STATUS(1111));
   EXPECT_EQ(r.ERR, "1111\n");
   EXPECT_EQ(r.OUT, head);
   EXPECT_FALSE(s.EXISTS("stopped.dat"));

@@ -1,11 +1,13 @@
 #pragma once
 // End-to-end test support: a scratch directory, hand-made WORK.LST and result
 // files, and a run of a built program there with the answers on standard input.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <chrono>
@@ -89,7 +91,19 @@ inline std::string ANSWERS(int itype, std::string_view output_name, int nsel) {
 }
 
 // Exit status and streams of a run; STATUS -1 and the SIGNAL when a signal ended it.
-struct RUN { int STATUS = -1, SIGNAL = 0; std::string OUT, ERR; };
+struct RUN { std::int64_t STATUS = -1; int SIGNAL = 0; std::string OUT, ERR; };
+
+// The status a parent sees for a documented exit status: Windows carries all
+// 32 bits, POSIX systems the low 8.
+constexpr std::int64_t EXIT_STATUS(std::uint32_t documented) {
+#ifdef _WIN32
+  return documented;
+#else
+  return documented & 0xFF;
+#endif
+}
+// After failure report N: hexadecimal C0000000 plus N.
+constexpr std::int64_t REPORT_STATUS(int report) { return EXIT_STATUS(0xC0000000U + static_cast<std::uint32_t>(report)); }
 
 inline std::string READ_PATH(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -101,7 +115,18 @@ inline void WRITE_PATH(const std::filesystem::path& p, std::string_view bytes) {
 }
 
 // Run PROGRAM with ARGS in DIR, standard input from INPUT; the streams are kept beside
-// DIR, never among the run's files. Spawned, not forked: the test process may be large.
+// DIR, never among the run's files.
+#ifdef _WIN32
+RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program, std::string_view input,
+                const std::vector<std::string>& args);
+// A new, empty directory for one test (under the system's temporary directory).
+std::filesystem::path NEW_SCRATCH_ROOT();
+// The system's own text for error CODE, without its line break.
+std::string SYSTEM_TEXT(unsigned code);
+// The letter of a drive the system does not have.
+std::string MISSING_DRIVE();
+#else
+// Spawned, not forked: the test process may be large.
 inline RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program,
                        std::string_view input, const std::vector<std::string>& args) {
   const std::filesystem::path io = dir.parent_path();
@@ -126,14 +151,18 @@ inline RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program,
           READ_PATH(streams[1]), READ_PATH(streams[2])};
 }
 
-// A fresh directory under /tmp for one test, removed afterwards. DIR is the
-// run's current directory; the captured streams live one level up, in ROOT.
+inline std::filesystem::path NEW_SCRATCH_ROOT() {
+  std::string tmpl = "/tmp/kovaconv-e2e-XXXXXX";
+  return ::mkdtemp(tmpl.data()) != nullptr ? std::filesystem::path(tmpl) : std::filesystem::path();
+}
+#endif
+
+// A fresh directory for one test, removed afterwards. DIR is the run's
+// current directory; the captured streams live one level up, in ROOT.
 struct SCRATCH {
   std::filesystem::path ROOT, DIR;
 
-  SCRATCH() {
-    std::string tmpl = "/tmp/kovaconv-e2e-XXXXXX";
-    if (::mkdtemp(tmpl.data()) != nullptr) ROOT = tmpl;
+  SCRATCH() : ROOT(NEW_SCRATCH_ROOT()) {
     DIR = ROOT / "run";
     std::filesystem::create_directory(DIR);
   }
@@ -152,9 +181,14 @@ struct SCRATCH {
   }
 };
 
-// The full path that failure reports show for NAME in the scratch directory.
+// The full path that failure reports show for NAME in the scratch directory
+// (on Windows: drive letter and backslashes, "." and ".." resolved).
 inline std::string REPORTED_PATH(const SCRATCH& s, std::string_view name) {
+#ifdef _WIN32
+  return (s.DIR / name).lexically_normal().string();
+#else
   return (std::filesystem::weakly_canonical(s.DIR) / name).string();
+#endif
 }
 
 }  // namespace e2e

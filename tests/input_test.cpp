@@ -36,7 +36,7 @@ TEST(TextInput, EveryAnswerForm) {
   const e2e::RUN r = probe::RUN(S, script + "int -4", input);
   EXPECT_EQ(r.OUT, expected);
   EXPECT_EQ(r.ERR, CONSOLE_EOF);
-  EXPECT_EQ(r.STATUS, 24);
+  EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
 }
 
 TEST(TextInput, MalformedAnswersEndTheRun) {
@@ -57,7 +57,7 @@ TEST(TextInput, MalformedAnswersEndTheRun) {
                           : report == 59 ? "list-directed I/O syntax error"
                                          : "input conversion error";
     EXPECT_EQ(r.ERR, probe::SEVERE(report, message, -4, "CONIN$"));
-    EXPECT_EQ(r.STATUS, report);
+    EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(report));
   }
 }
 
@@ -70,7 +70,7 @@ TEST(TextInput, CharacterReads) {
                    "[                    ]\r\n[last line no LF     ]\r\n");
   EXPECT_EQ(r.ERR, probe::SEVERE(24, "end-of-file during read", 98,
                                  e2e::REPORTED_PATH(S, "WORK.LST")));
-  EXPECT_EQ(r.STATUS, 24);
+  EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
   // A line far longer than one read-ahead: the read keeps 20 characters and
   // the next read starts on the next line.
   const std::string input = std::string(200000, 'a') + "b\n" + std::string(150000, ' ') + "5\n";

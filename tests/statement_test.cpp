@@ -3,12 +3,11 @@
 // in memory and through a unit buffer that fills and is written out.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -115,13 +114,15 @@ TEST(LaidOutStatement, SameFieldsAsTheGeneralWalk) {
 
 // A unit's buffer that fills: records cross no flush and none is lost.
 TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
-  char name[] = "/tmp/kovaconv_statement_XXXXXX";
-  const int fd = ::mkstemp(name);
-  ASSERT_GE(fd, 0);
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("kovaconv_statement_" + std::to_string(std::random_device{}())))
+          .string();
+  const OPENED opened = SYS_OPEN_FILE(name, true);
+  ASSERT_EQ(opened.REPORT, 0);
   OUTPUT file;
-  OUTPUT_ATTACH(file, 8, fd);
+  OUTPUT_ATTACH(file, 8, opened.FD);
   OUTPUT memory;
-  OUTPUT_ATTACH(memory, 8, -1);
+  OUTPUT_ATTACH(memory, 8, NO_FILE);
   for (int i = 0; i < 20000; ++i) {  // 1.7 MB: more than one buffer
     const double v = i * 0.37 - 1000.0;
     WRITE_STATEMENT<POINT>(file, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
@@ -131,10 +132,11 @@ TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
   }
   OUTPUT_FLUSH(file);
   std::string written(memory.MEMORY.size() + 1, '\0');
-  const ssize_t got = ::pread(fd, written.data(), written.size(), 0);
-  ::close(fd);
-  ::unlink(name);
-  ASSERT_EQ(got, static_cast<ssize_t>(memory.MEMORY.size()));
-  written.resize(static_cast<std::size_t>(got));
+  std::size_t got = 0;
+  EXPECT_EQ(SYS_READ_AT(opened.FD, reinterpret_cast<unsigned char*>(written.data()), written.size(), 0, got), 0);
+  SYS_CLOSE(opened.FD);
+  std::filesystem::remove(name);
+  ASSERT_EQ(got, memory.MEMORY.size());
+  written.resize(got);
   EXPECT_TRUE(written == memory.MEMORY);
 }

@@ -41,7 +41,7 @@ TEST(UnformattedRecords, CutOrLyingTailsAreTheEndOfFileWithOrWithoutTheBranch) {
       EXPECT_EQ(r.OUT, "LEN 4\r\nINT 5\r\nEND F\r\n");
       EXPECT_EQ(r.ERR, probe::SEVERE(24, "end-of-file during read", 10,
                                      e2e::REPORTED_PATH(S, "res.bin")));
-      EXPECT_EQ(r.STATUS, 24);
+      EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
     }
   }
 }
@@ -58,7 +58,7 @@ TEST(UnformattedRecords, RecordsTooShortForTheirItemsAreReport67) {
     EXPECT_EQ(r.OUT, t.OUT);
     EXPECT_EQ(r.ERR, probe::SEVERE(67, "input statement requires too much data", 10,
                                    e2e::REPORTED_PATH(S, "res.bin")));
-    EXPECT_EQ(r.STATUS, 67);
+    EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(67));
   }
 }
 

@@ -2,14 +2,26 @@
 // events, each watched as a whole run of the probe.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#endif
 
 #include <cstdio>
 
 #include "tests/probe/probe_support.h"
 
 namespace {
+
+// The first report line of a refused write, an unconnected unit and a file
+// that another program holds open without sharing it.
+#ifdef _WIN32
+const std::string REFUSED_WRITE = "forrtl: " + e2e::SYSTEM_TEXT(232) + "\n";  // the pipe is being closed
+const std::string BAD_FILE = "forrtl: " + e2e::SYSTEM_TEXT(6) + "\n";         // invalid handle
+const std::string SHARING_VIOLATION = "forrtl: " + e2e::SYSTEM_TEXT(32) + "\n";
+#else
+const std::string REFUSED_WRITE = "forrtl: No space left on device\n";
+const std::string BAD_FILE = "forrtl: Bad file descriptor\n";
 
 // Mark a file immutable (or not): even root may then open it only for reading.
 bool SET_IMMUTABLE(const e2e::SCRATCH& S, const char* name, bool on) {
@@ -20,13 +32,21 @@ bool SET_IMMUTABLE(const e2e::SCRATCH& S, const char* name, bool on) {
   const bool done = got && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   return ::close(fd) == 0 && done;  // closing -1 just fails
 }
+#endif
 
 TEST(Opening, FailuresEndTheRunWithTheirReport) {
   e2e::SCRATCH S;
   std::filesystem::create_directory(S.DIR / "sub");
-  std::filesystem::create_symlink("loop", S.DIR / "loop");
   S.WRITE("res.bin", "precious");
+#ifdef _WIN32
+  std::filesystem::create_hard_link(S.DIR / "res.bin", S.DIR / "alias");
+  S.WRITE("held.dat", "held");
+  const probe::HELD_FILE held(S.DIR / "held.dat", false);
+  ASSERT_TRUE(held.HELD());
+#else
+  std::filesystem::create_symlink("loop", S.DIR / "loop");
   std::filesystem::create_symlink("res.bin", S.DIR / "alias");
+#endif
   std::string deep;  // 255 characters: with one more the name is the longest one tried
   for (int i = 0; i < 85; ++i) deep += "dd/";
   // The report's last line names the file by its full path; the status is the report number.
@@ -38,16 +58,23 @@ TEST(Opening, FailuresEndTheRunWithTheirReport) {
       {"open 10 " + deep + "xy old u", deep + "xy", 10, 43, "file name specification error"},
       {"open 8 sub old f", "sub", 8, 9, "permission to access file denied"},
       {"open 8 sub unknown f", "sub", 8, 9, "permission to access file denied"},
+#ifdef _WIN32
+      {"open 8 held.dat unknown f", "held.dat", 8, 30, "open failure", SHARING_VIOLATION.c_str()},
+      {"open 8 a<b unknown f", "a<b", 8, 43, "file name specification error"},
+#else
       {"open 8 loop unknown f", "loop", 8, 30, "open failure",
        "forrtl: Too many levels of symbolic links\n"},
+#endif
       {"open 10 res.bin old u;open 8 alias unknown f;put 8 x", "alias", 8, 30, "open failure",
        "forrtl: file already open on unit 10\n"},
       {"open 21 out unknown f;put 21 a;open 22 out unknown f", "out", 22, 30, "open failure",
        "forrtl: file already open on unit 21\n"},
-      {"fetch 12", "", 12, 39, "error during read", "forrtl: Bad file descriptor\n"},
-      {"put 12 x", "", 12, 38, "error during write", "forrtl: Bad file descriptor\n"},
+      {"fetch 12", "", 12, 39, "error during read", BAD_FILE.c_str()},
+      {"put 12 x", "", 12, 38, "error during write", BAD_FILE.c_str()},
+#ifndef _WIN32  // no full device on Windows: the console's refused write stands for it
       {"open 8 /dev/full unknown f;put 8 x", "/dev/full", 8, 38, "error during write",
-       "forrtl: No space left on device\n"},
+       REFUSED_WRITE.c_str()},
+#endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.SCRIPT);
@@ -55,7 +82,7 @@ TEST(Opening, FailuresEndTheRunWithTheirReport) {
     const std::string name = c.NAME.empty() ? "" : e2e::REPORTED_PATH(S, c.NAME);
     EXPECT_EQ(r.OUT, "before\r\n");  // the console is written out before the report
     EXPECT_EQ(r.ERR, c.FIRST + probe::SEVERE(c.REPORT, c.MESSAGE, c.UNIT, name));
-    EXPECT_EQ(r.STATUS, c.REPORT);
+    EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(c.REPORT));
   }
   EXPECT_FALSE(S.EXISTS("WORK.LST"));
   EXPECT_EQ(S.READ("res.bin"), "precious");
@@ -84,10 +111,33 @@ TEST(Opening, BlankNamesAndUnknownStatus) {
   const std::string missing = "File name missing or blank - please enter file name\r\n";
   EXPECT_EQ(asked.OUT, missing + "UNIT 8? UNIT 8? UNIT 8? " + missing + "UNIT 9? ");
   EXPECT_EQ(asked.ERR, probe::SEVERE(24, "end-of-file during read", -4, "CONIN$"));
-  EXPECT_EQ(asked.STATUS, 24);
+  EXPECT_EQ(asked.STATUS, e2e::REPORT_STATUS(24));
   EXPECT_EQ(S.READ("typed.txt"), "typed\r\n");
 }
 
+#ifdef _WIN32
+// Windows: a file that another program holds open for reading, letting others
+// only read it, can be opened for reading only.
+TEST(Opening, ReadOnlyFallbackThenAWriteIsReport47) {
+  e2e::SCRATCH S;
+  S.WRITE("locked.dat", "line\n");
+  const probe::HELD_FILE held(S.DIR / "locked.dat", true);
+  ASSERT_TRUE(held.HELD());
+  const e2e::RUN write = probe::RUN(S, "open 8 locked.dat unknown f;put -1 opened;put 8 x");
+  EXPECT_EQ(write.OUT, "opened\r\n");
+  EXPECT_EQ(write.ERR, probe::SEVERE(47, "write to READONLY file", 8, e2e::REPORTED_PATH(S, "locked.dat")));
+  EXPECT_EQ(write.STATUS, e2e::REPORT_STATUS(47));
+  EXPECT_EQ(S.READ("locked.dat"), "line\n");
+}
+
+// Windows: a drive the system does not have.
+TEST(Opening, MissingDriveIsReport42) {
+  e2e::SCRATCH S;
+  const e2e::RUN r = probe::RUN(S, "open 10 " + e2e::MISSING_DRIVE() + ":\\data\\res.bin old u");
+  EXPECT_EQ(r.ERR, probe::SEVERE(42, "no such device", 10, e2e::MISSING_DRIVE() + ":\\data\\res.bin"));
+  EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(42));
+}
+#else
 TEST(Opening, ReadOnlyFallbackThenAWriteIsReport47) {
   e2e::SCRATCH S;
   S.WRITE("locked.dat", "line\n");
@@ -100,45 +150,48 @@ TEST(Opening, ReadOnlyFallbackThenAWriteIsReport47) {
   EXPECT_EQ(write.OUT, "opened\r\n");
   EXPECT_EQ(write.ERR, probe::SEVERE(47, "write to READONLY file", 8,
                                      e2e::REPORTED_PATH(S, "locked.dat")));
-  EXPECT_EQ(write.STATUS, 47);
+  EXPECT_EQ(write.STATUS, e2e::REPORT_STATUS(47));
   EXPECT_EQ(S.READ("locked.dat"), "line\n");
   // A file that cannot be created reports why, not that it is missing.
   EXPECT_EQ(create.ERR, probe::SEVERE(9, "permission to access file denied", 8,
                                       e2e::REPORTED_PATH(S, "frozen/new.dat")));
-  EXPECT_EQ(create.STATUS, 9);
+  EXPECT_EQ(create.STATUS, e2e::REPORT_STATUS(9));
 }
+
+#endif
 
 TEST(Stops, StatusesAndStandardError) {
   e2e::SCRATCH S;
   const e2e::RUN code = probe::RUN(S, "put -1 asked;code");
   EXPECT_EQ(code.OUT, "asked\r\n");
   EXPECT_EQ(code.ERR, "1111\n");
-  EXPECT_EQ(code.STATUS, 87);  // 1111 = 4 * 256 + 87
+  EXPECT_EQ(code.STATUS, e2e::EXIT_STATUS(1111));  // on POSIX systems 87: 1111 = 4 * 256 + 87
   // The console itself refusing: the report still comes, once.
-  probe::LIVE console(S, "put -1 x", "/dev/full");
-  EXPECT_EQ(console.FINISH(), 38);
-  EXPECT_EQ(e2e::READ_PATH(console.ERR_PATH), "forrtl: No space left on device\n" +
-                probe::SEVERE(38, "error during write", -1, "CONOUT$"));
+  probe::LIVE console(S, "put -1 x", probe::REFUSING_OUTPUT);
+  EXPECT_EQ(console.FINISH(), e2e::REPORT_STATUS(38));
+  EXPECT_EQ(e2e::READ_PATH(console.ERR_PATH),
+            REFUSED_WRITE + probe::SEVERE(38, "error during write", -1, "CONOUT$"));
 }
 
 TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
   // Control-C comes while records are being written, the others at a console read.
-  const struct { int SIGNAL; const char* EVENT; int STATUS, RECORDS; } events[] = {
-      {SIGINT, "control-C", 0, 1000000}, {SIGQUIT, "control-BREAK", 1, 10},
-      {SIGHUP, "window-CLOSE", 2, 10}};
+  const struct { probe::EVENT EVENT; const char* NAME; int STATUS, RECORDS; } events[] = {
+      {probe::EVENT::CONTROL_C, "control-C", 0, 1000000},
+      {probe::EVENT::CONTROL_BREAK, "control-BREAK", 1, 10},
+      {probe::EVENT::WINDOW_CLOSE, "window-CLOSE", 2, 10}};
   for (const auto& e : events) {
-    SCOPED_TRACE(e.EVENT);
+    SCOPED_TRACE(e.NAME);
     e2e::SCRATCH S;
     probe::LIVE run(S, "open 8 out unknown f;put -1 started;many 8 " + std::to_string(e.RECORDS) +
                            ";int -4");
     // A console read writes out the console first.
     ASSERT_TRUE(e.RECORDS > 10 ? probe::WAIT_FOR_SIZE(S.DIR / "out", 2 << 20)
                                : probe::WAIT_FOR_SIZE(run.OUT_PATH, 9));
-    ::kill(run.PID, e.SIGNAL);
+    ASSERT_TRUE(probe::SEND_EVENT(run, e.EVENT));
     EXPECT_EQ(run.FINISH(), e.STATUS);
     EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), "started\r\n");
     EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
-              std::string("forrtl: error (200): program aborting due to ") + e.EVENT + " event\n");
+              std::string("forrtl: error (200): program aborting due to ") + e.NAME + " event\n");
     const std::string all = S.READ("out");
     ASSERT_EQ(all.size() % 16, 0U);
     ASSERT_GE(all.size(), e.RECORDS > 10 ? 2U << 20 : 160U);
@@ -147,5 +200,38 @@ TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
     EXPECT_EQ(all.substr(all.size() - 16), last);
   }
 }
+
+#ifdef _WIN32
+// Windows: an event while a console write is blocked (the console is a pipe
+// that nobody reads) ends the run at once, with its line and status, and the
+// other units written out.
+TEST(ConsoleEvents, EndTheRunWhileAWriteIsBlocked) {
+  e2e::SCRATCH S;
+  probe::LIVE run(S, "open 8 out unknown f;put 8 before;many -1 1000000", probe::UNREAD_OUTPUT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe is full long before
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_TRUE(probe::SEND_EVENT(run, probe::EVENT::CONTROL_BREAK));
+  EXPECT_EQ(run.FINISH(), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+  EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), "forrtl: error (200): program aborting due to control-BREAK event\n");
+  EXPECT_EQ(S.READ("out"), "before\r\n");
+}
+
+// Windows: console records are code page 932 bytes, so a console shows them in
+// that code page while the run lasts, and has its own back when it ends.
+TEST(Console, CodePage932ForTheRun) {
+  if (probe::CONSOLE_CODE_PAGE() == 0) GTEST_SKIP() << "no console (run the test under a terminal)";
+  probe::SET_CONSOLE_CODE_PAGE(437);
+  e2e::SCRATCH S;
+  probe::LIVE run(S, "put -1 waiting;int -4", "CONOUT$");
+  bool shown_as_932 = false;
+  for (int ms = 0; ms < 20000 && !shown_as_932; ms += 10, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    shown_as_932 = probe::CONSOLE_CODE_PAGE() == 932;
+  run.END_INPUT();
+  EXPECT_EQ(run.FINISH(), e2e::REPORT_STATUS(24));
+  EXPECT_TRUE(shown_as_932);
+  EXPECT_EQ(probe::CONSOLE_CODE_PAGE(), 437U);
+}
+#endif
 
 }  // namespace

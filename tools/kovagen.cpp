@@ -213,7 +213,7 @@ double STEP_TIME(int k, int steps) {
 }
 
 bool WRITE_RESULT(const std::filesystem::path& path, const MODEL& m, int steps) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = std::fopen(path.string().c_str(), "wb");
   if (!f) return false;
   SINK s{f};
   const auto numnp = static_cast<std::int32_t>(m.X.size());
@@ -272,7 +272,7 @@ bool WRITE_RESULT(const std::filesystem::path& path, const MODEL& m, int steps) 
 }
 
 bool WRITE_WORK_LIST(const std::filesystem::path& path, std::string_view name) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = std::fopen(path.string().c_str(), "wb");
   if (!f) return false;
   const std::string text = "theis.dat\r\ntheis.out\r\ntheis.rst\r\n" + std::string(name) + "\r\n";
   const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
@@ -360,6 +360,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("kovagen: %s: %zu nodes, %zu elements, %d steps; WORK.LST names it\n",
-              (base / name).c_str(), m.X.size(), m.ELEMS.size(), steps);
+              (base / name).string().c_str(), m.X.size(), m.ELEMS.size(), steps);
   return 0;
 }

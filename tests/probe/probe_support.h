@@ -1,6 +1,8 @@
 #pragma once
 // Runs of the record probe (tests/probe/record_probe.cpp) in a scratch directory.
+#ifndef _WIN32
 #include <spawn.h>
+#endif
 
 #include "tests/e2e_support.h"
 
@@ -27,9 +29,56 @@ inline bool WAIT_FOR_SIZE(const std::filesystem::path& path, std::uintmax_t byte
   return false;
 }
 
+// Standard output for a live probe that refuses every write.
+#ifdef _WIN32
+inline const std::string REFUSING_OUTPUT = "<pipe with its reading end closed>";
+// Standard output that takes bytes until its pipe is full, then none.
+inline const std::string UNREAD_OUTPUT = "<pipe that nobody reads>";
+#else
+inline const std::string REFUSING_OUTPUT = "/dev/full";
+#endif
+
+enum class EVENT { CONTROL_C, CONTROL_BREAK, WINDOW_CLOSE };
+
 // A program left running (the probe, unless ARGV names another): standard input
 // is a pipe held open (so a console read waits until INPUT gets a line),
 // standard output and error go to files beside the scratch directory.
+#ifdef _WIN32
+struct LIVE {
+  void* PROCESS = nullptr;
+  void* INPUT = nullptr;
+  void* UNREAD = nullptr;  // the reading end of UNREAD_OUTPUT
+  std::string OUT_PATH, ERR_PATH;
+
+  LIVE(const e2e::SCRATCH& S, std::string script, std::string out_path = {});
+  ~LIVE();
+  LIVE(const LIVE&) = delete;
+  LIVE& operator=(const LIVE&) = delete;
+  std::int64_t FINISH();  // wait for the end: the exit status
+  void END_INPUT();       // the console input ends
+};
+
+// The output code page of the console this process shares (0: it has none);
+// SET_CONSOLE_CODE_PAGE changes it.
+unsigned CONSOLE_CODE_PAGE();
+void SET_CONSOLE_CODE_PAGE(unsigned code_page);
+
+// Deliver a console event as the system does: on a new thread of the process.
+bool SEND_EVENT(LIVE& run, EVENT e);
+
+// FILE held open by this process as another program would hold it.
+class HELD_FILE {
+ public:
+  HELD_FILE(const std::filesystem::path& file, bool others_may_read);
+  ~HELD_FILE();
+  HELD_FILE(const HELD_FILE&) = delete;
+  HELD_FILE& operator=(const HELD_FILE&) = delete;
+  bool HELD() const { return HANDLE_ != nullptr; }
+
+ private:
+  void* HANDLE_ = nullptr;
+};
+#else
 struct LIVE {
   pid_t PID = -1;
   int INPUT = -1;
@@ -84,5 +133,12 @@ struct LIVE {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };
+
+// Console events arrive as signals.
+inline bool SEND_EVENT(LIVE& run, EVENT e) {
+  const int signal = e == EVENT::CONTROL_C ? SIGINT : e == EVENT::CONTROL_BREAK ? SIGQUIT : SIGHUP;
+  return ::kill(run.PID, signal) == 0;
+}
+#endif
 
 }  // namespace probe
