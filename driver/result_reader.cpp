@@ -1,13 +1,7 @@
 #include "driver/result_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "driver/result_layout.h"
+#include "recordio/platform.h"
 
 namespace {
 
@@ -20,19 +14,16 @@ bool DAMAGED(RESULT_FILE& F, RESULT_DAMAGE D, int ERROR = 0) {
   return false;
 }
 
-// N bytes at OFFSET into TO; false with errno set, or with errno 0 when the
-// file turned out shorter than its size said.
-bool READ_AT(int FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET) {
+// N bytes at OFFSET into TO; false with ERROR set to the system's reason, or
+// to 0 when the file turned out shorter than its size said.
+bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET, SYS_ERROR& ERROR) {
   while (N > 0) {
-    const ssize_t GOT = ::pread(FD, TO, N, static_cast<off_t>(OFFSET));
-    if (GOT < 0 && errno == EINTR) continue;
-    if (GOT <= 0) {
-      if (GOT == 0) errno = 0;
-      return false;
-    }
+    std::size_t GOT = 0;
+    ERROR = SYS_READ_AT(FD, TO, N, OFFSET, GOT);
+    if (ERROR != 0 || GOT == 0) return false;
     TO += GOT;
-    N -= static_cast<std::size_t>(GOT);
-    OFFSET += static_cast<std::uint64_t>(GOT);
+    N -= GOT;
+    OFFSET += GOT;
   }
   return true;
 }
@@ -46,7 +37,8 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
   unsigned char FIELD[LENGTH_FIELD];
-  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS)) return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, errno);
+  SYS_ERROR ERROR = 0;
+  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS, ERROR)) return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, ERROR);
   HELD_RECORD LENGTH_RECORD{FIELD};
   const std::int32_t LENGTH = TAKE_INT(LENGTH_RECORD);
   if (LENGTH < 0) return DAMAGED(F, RESULT_DAMAGE::NEGATIVE_LENGTH);
@@ -56,8 +48,8 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
   if (static_cast<std::uint64_t>(LENGTH) < NEEDED) return DAMAGED(F, RESULT_DAMAGE::TOO_SHORT);
   const auto HELD = static_cast<std::size_t>(NEEDED);
   if (F.ITEMS.size() < HELD) F.ITEMS.resize(HELD);
-  if (!READ_AT(F.FD, F.ITEMS.data(), HELD, F.POS + LENGTH_FIELD)) {
-    return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, errno);
+  if (!READ_AT(F.FD, F.ITEMS.data(), HELD, F.POS + LENGTH_FIELD, ERROR)) {
+    return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, ERROR);
   }
   F.POS += static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD;
   ++F.RECORDS;
@@ -69,32 +61,25 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
 
 int OPEN_RESULT(const char* PATH, RESULT_FILE& F) {
   F = RESULT_FILE{};
-  F.FD = ::open(PATH, O_RDONLY | O_CLOEXEC);
-  if (F.FD < 0) return errno;
-  struct stat ST {};
-  int ERROR = 0;
-  if (::fstat(F.FD, &ST) != 0) {
-    ERROR = errno;
-  } else if (S_ISDIR(ST.st_mode)) {
-    ERROR = EISDIR;
-  } else if (!S_ISREG(ST.st_mode)) {
+  SYS_ERROR ERROR = SYS_OPEN_READING(PATH, F.FD);
+  if (ERROR != 0) return ERROR;
+  if (!SYS_IS_REGULAR(F.FD)) {
     ERROR = NOT_REGULAR;  // records are read by offset
+  } else {
+    ERROR = SYS_FILE_SIZE(F.FD, F.SIZE);
   }
-  if (ERROR != 0) {
-    CLOSE_RESULT(F);
-    return ERROR;
-  }
-  F.SIZE = static_cast<std::uint64_t>(ST.st_size);
-  return 0;
+  if (ERROR != 0) CLOSE_RESULT(F);
+  return ERROR;
 }
 
-std::string_view OPEN_FAILURE_TEXT(int ERROR) {
-  return ERROR == NOT_REGULAR ? "not a regular file" : std::strerror(ERROR);
+std::string OPEN_FAILURE_TEXT(int ERROR) {
+  char BUF[256];
+  return ERROR == NOT_REGULAR ? "not a regular file" : std::string(SYS_ERROR_TEXT(ERROR, BUF));
 }
 
 void CLOSE_RESULT(RESULT_FILE& F) {
-  if (F.FD >= 0) ::close(F.FD);
-  F.FD = -1;
+  if (F.FD != NO_FILE) SYS_CLOSE(F.FD);
+  F.FD = NO_FILE;
 }
 
 bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S) {
@@ -133,9 +118,12 @@ std::string DAMAGE_REASON(const RESULT_FILE& F) {
     case RESULT_DAMAGE::NEGATIVE_LENGTH: return "negative record length";
     case RESULT_DAMAGE::LENGTH_PAST_END: return "record length runs past the end of the file";
     case RESULT_DAMAGE::TOO_SHORT: return "record too short for its items";
-    case RESULT_DAMAGE::READ_ERROR:
-      return std::string("read error: ") +
-             (F.ERROR != 0 ? std::strerror(F.ERROR) : "the file shrank while it was read");
+    case RESULT_DAMAGE::READ_ERROR: {
+      char BUF[256];
+      const std::string_view WHY =
+          F.ERROR != 0 ? SYS_ERROR_TEXT(F.ERROR, BUF) : "the file shrank while it was read";
+      return "read error: " + std::string(WHY);
+    }
   }
   return "damage";
 }

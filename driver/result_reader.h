@@ -2,7 +2,7 @@
 // The result file as the sibling tools read it: the records of kovaconv's
 // reads, decoded by the same procedures into a model store, but any damage is
 // returned with the byte offset of the record where it lies instead of ending
-// the run. Records are read with pread; only the bytes of a record's items
+// the run. Records are read by their offsets; only the bytes of a record's items
 // are held, so memory stays bounded by the model's counts.
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/store.h"
+#include "recordio/platform.h"
 
 enum class RESULT_DAMAGE {
   NONE,
@@ -22,21 +23,21 @@ enum class RESULT_DAMAGE {
 };
 
 struct RESULT_FILE {
-  int FD = -1;
+  SYS_FILE FD = NO_FILE;
   std::uint64_t SIZE = 0;
   std::uint64_t POS = 0;  // where the next record starts
   std::int64_t RECORDS = 0;  // records read whole so far
   std::vector<unsigned char> ITEMS;  // the items of the record read last
   RESULT_DAMAGE DAMAGE = RESULT_DAMAGE::NONE;
   std::uint64_t DAMAGE_AT = 0;  // offset of the damaged record's length field
-  int ERROR = 0;                // errno of a READ_ERROR
+  SYS_ERROR ERROR = 0;          // the system's reason for a READ_ERROR
 };
 
-// Open PATH for reading. Returns 0, or the errno of the failure, or
+// Open PATH for reading. Returns 0, or the system's reason for the failure, or
 // NOT_REGULAR for a pipe or device (records are read by their offsets).
 inline constexpr int NOT_REGULAR = -1;
 int OPEN_RESULT(const char* PATH, RESULT_FILE& F);
-std::string_view OPEN_FAILURE_TEXT(int ERROR);
+std::string OPEN_FAILURE_TEXT(int ERROR);
 void CLOSE_RESULT(RESULT_FILE& F);
 
 // The five records of the model part into S. False when one is damaged.

@@ -56,6 +56,15 @@ inline OPENED OPEN_FAILED(int REPORT, SYS_ERROR REASON) {
 // about an existing file changes. Failure sets REPORT by the system's reason.
 OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT);
 
+// Open NAME for reading only (the sibling tools' reads); 0, or the system's
+// reason. A directory is refused.
+SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept;
+
+// The C library's standard output and error write '\n' as it is, so the
+// sibling tools' reports are the same bytes everywhere (Windows's text mode
+// would add a '\r').
+void SYS_PLAIN_NEWLINES() noexcept;
+
 // The full path that reports show for NAME (relative names are resolved
 // against the current directory).
 std::string SYS_FULL_PATH(std::string_view NAME);

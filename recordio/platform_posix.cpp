@@ -106,6 +106,22 @@ OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   return o;
 }
 
+SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept {
+  F = NO_FILE;
+  const int fd = ::open(NAME.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno;
+  struct stat st {};
+  const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (err != 0) {
+    ::close(fd);
+    return err;
+  }
+  F = fd;
+  return 0;
+}
+
+void SYS_PLAIN_NEWLINES() noexcept {}
+
 // Joined to the current directory when relative, then "." and empty
 // components dropped and ".." taking back the previous one.
 std::string SYS_FULL_PATH(std::string_view NAME) {

@@ -8,9 +8,13 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "recordio/platform.h"
@@ -150,6 +154,19 @@ OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   o.FD = FILE_OF(h);
   o.REGULAR = ::GetFileType(h) == FILE_TYPE_DISK && SYS_FILE_ID(o.FD, o.ID);
   return o;
+}
+
+// Without backup semantics a directory cannot be opened at all: its refusal
+// is the system's reason.
+SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept {
+  const HANDLE h = CREATE_HANDLE(NAME, GENERIC_READ, OPEN_EXISTING);
+  F = h == INVALID_HANDLE_VALUE ? NO_FILE : FILE_OF(h);
+  return h == INVALID_HANDLE_VALUE ? LAST_ERROR() : 0;
+}
+
+void SYS_PLAIN_NEWLINES() noexcept {
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 // The system's own full path: drive letter and backslashes. The wide form
