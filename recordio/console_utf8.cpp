@@ -1,19 +1,5 @@
 #include "recordio/console_utf8.h"
 
-#if defined(_WIN32)
-
-// The Windows console shows code page 932 itself.
-bool CONSOLE_SHOWS_UTF8(int) { return false; }
-
-std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept {
-  const std::size_t N = TEXT.size() < OUT.size() ? TEXT.size() : OUT.size();
-  TEXT.copy(OUT.data(), N);
-  TEXT.remove_prefix(N);
-  return N;
-}
-
-#else
-
 #include <cerrno>
 #include <clocale>
 #include <cstring>
@@ -51,6 +37,31 @@ bool CONSOLE_SHOWS_UTF8(SYS_FILE F) {
                     std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0;
   std::setlocale(LC_CTYPE, BEFORE.c_str());
   return UTF8 && OPEN_CONVERTER();
+}
+
+std::string CP932_TEXT_TO_UTF8(std::string_view TEXT) {
+  constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
+  std::string OUT;
+  if (!OPEN_CONVERTER()) {
+    for (const char C : TEXT) OUT += static_cast<unsigned char>(C) < 0x80 ? std::string_view(&C, 1) : REPLACEMENT;
+    return OUT;
+  }
+  std::string IN(TEXT);
+  char* FROM = IN.data();
+  std::size_t FROM_LEFT = IN.size();
+  char BUF[256];
+  while (FROM_LEFT > 0) {
+    char* TO = BUF;
+    std::size_t TO_LEFT = sizeof BUF;
+    const bool WHOLE = CONVERT_STEP(FROM, FROM_LEFT, TO, TO_LEFT);
+    OUT.append(BUF, static_cast<std::size_t>(TO - BUF));
+    if (!WHOLE && errno != E2BIG) {  // an invalid or cut-off sequence: skip one byte
+      OUT += REPLACEMENT;
+      ++FROM;
+      --FROM_LEFT;
+    }
+  }
+  return OUT;
 }
 
 std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept {
@@ -91,5 +102,3 @@ std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept 
   TEXT = std::string_view(IN, LEFT);
   return static_cast<std::size_t>(TO - OUT.data());
 }
-
-#endif

@@ -4,6 +4,7 @@
 // Output to a file or a pipe is never converted.
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "recordio/platform.h"
@@ -19,3 +20,7 @@ bool CONSOLE_SHOWS_UTF8(SYS_FILE F);
 // the first byte of the next call, so a character split between two writes
 // still comes out whole.
 std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept;
+
+// TEXT converted from code page 932 to UTF-8 whole (a title shown as UTF-8
+// text); a byte that starts no valid character becomes U+FFFD.
+std::string CP932_TEXT_TO_UTF8(std::string_view TEXT);

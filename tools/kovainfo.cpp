@@ -13,8 +13,6 @@
 // characters are shown as blanks in the text report and escaped in JSON.
 // A range that holds a NaN is NaN; JSON has no NaN or infinity, so such a
 // value, and a range over no value at all, is null there ("-" in the text).
-#include <iconv.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -27,6 +25,7 @@
 #include "driver/driver.h"
 #include "driver/result_layout.h"
 #include "driver/result_reader.h"
+#include "recordio/console_utf8.h"
 
 namespace {
 
@@ -90,31 +89,7 @@ STEP_SUMMARY SUMMARISE_STEP(const MODEL_STORE& S) {
 std::string TITLE_UTF8(const MODEL_STORE& S) {
   std::string_view RAW(S.TITLE.data(), S.TITLE.size());
   RAW = RAW.substr(0, RAW.find_last_not_of(' ') + 1);
-  constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
-  std::string OUT;
-  const iconv_t CD = iconv_open("UTF-8", "CP932");
-  if (CD == reinterpret_cast<iconv_t>(-1)) {
-    for (const char C : RAW) OUT += static_cast<unsigned char>(C) < 0x80 ? std::string(1, C) : std::string(REPLACEMENT);
-    return OUT;
-  }
-  std::string IN(RAW);
-  char* FROM = IN.data();
-  std::size_t FROM_LEFT = IN.size();
-  char BUF[4 * 80];
-  while (FROM_LEFT > 0) {
-    char* TO = BUF;
-    std::size_t TO_LEFT = sizeof BUF;
-    const std::size_t DONE = iconv(CD, &FROM, &FROM_LEFT, &TO, &TO_LEFT);
-    OUT.append(BUF, static_cast<std::size_t>(TO - BUF));
-    if (DONE == static_cast<std::size_t>(-1) && FROM_LEFT > 0) {
-      OUT += REPLACEMENT;  // an invalid or cut-off sequence: skip one byte
-      ++FROM;
-      --FROM_LEFT;
-      iconv(CD, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-  iconv_close(CD);
-  return OUT;
+  return CP932_TEXT_TO_UTF8(RAW);
 }
 
 bool IS_CONTROL(unsigned char C) { return C < 0x20 || C == 0x7F; }
@@ -252,6 +227,7 @@ int USAGE(std::string_view WHY) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  SYS_PLAIN_NEWLINES();
   bool JSON = false;
   const char* PATH = nullptr;
   for (int A = 1; A < argc; ++A) {
@@ -276,7 +252,7 @@ int main(int argc, char** argv) {
 
   RESULT_FILE F;
   if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
-    std::fprintf(stderr, "kovainfo: %s: %s\n", PATH, std::string(OPEN_FAILURE_TEXT(ERROR)).c_str());
+    std::fprintf(stderr, "kovainfo: %s: %s\n", PATH, OPEN_FAILURE_TEXT(ERROR).c_str());
     return 2;
   }
   MODEL_STORE S;
