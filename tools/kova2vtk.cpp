@@ -23,9 +23,9 @@
 // is damaged (every whole step before the damage is written and listed), when
 // a step list names no step of the file, or when a file cannot be written;
 // 2 for a usage error or a result file that cannot be opened.
-#include <fcntl.h>
-#include <sys/uio.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -84,7 +84,7 @@ struct GRID {
   // The file as pieces: XML text, then per array its block size and bytes.
   std::string HEAD;
   std::vector<std::uint64_t> SIZES;
-  std::vector<iovec> PIECES;
+  std::vector<std::string_view> PIECES;
 };
 
 std::string TYPE_ATTRIBUTES(std::string_view TYPE, std::string_view NAME, int COMPONENTS) {
@@ -197,12 +197,12 @@ void LAY_OUT(const MODEL_STORE& S, GRID& G) {
   G.SIZES.clear();
   for (const ARRAY* A : ORDER) G.SIZES.push_back(A->BYTES);
   G.PIECES.clear();
-  G.PIECES.push_back({G.HEAD.data(), G.HEAD.size()});
+  G.PIECES.push_back(G.HEAD);
   for (std::size_t K = 0; K < ORDER.size(); ++K) {
-    G.PIECES.push_back({&G.SIZES[K], sizeof(std::uint64_t)});
-    G.PIECES.push_back({const_cast<void*>(ORDER[K]->DATA), ORDER[K]->BYTES});
+    G.PIECES.push_back({reinterpret_cast<const char*>(&G.SIZES[K]), sizeof(std::uint64_t)});
+    G.PIECES.push_back({static_cast<const char*>(ORDER[K]->DATA), ORDER[K]->BYTES});
   }
-  G.PIECES.push_back({const_cast<char*>(TAIL.data()), TAIL.size()});
+  G.PIECES.push_back(TAIL);
 }
 
 // The per-step arrays from the step held in S.
@@ -223,9 +223,27 @@ void FILL_STEP(MODEL_STORE& S, GRID& G) {
   }
 }
 
+#if defined(_WIN32)
+// A run ended by Control-C leaves its temporary file (a dot name, never
+// listed): Windows ends the process from a thread of its own, where removing
+// the file would race with the write.
+void NOTE_PART(const std::filesystem::path&) {}
+void PART_DONE() {}
+void REMOVE_PART_ON_END() {}
+#else
+
 // The temporary file being written, for a signal that ends the run to remove.
 char PART_BEING_WRITTEN[PATH_MAX];
 volatile std::sig_atomic_t PART_PENDING = 0;
+
+// A name too long for the buffer is one the system refuses to create anyway.
+void NOTE_PART(const std::filesystem::path& TEMP) {
+  if (TEMP.native().size() >= sizeof PART_BEING_WRITTEN) return;
+  std::memcpy(PART_BEING_WRITTEN, TEMP.c_str(), TEMP.native().size() + 1);
+  PART_PENDING = 1;
+}
+
+void PART_DONE() { PART_PENDING = 0; }
 
 void REMOVE_PART_AND_END(int SIGNAL) {
   if (PART_PENDING != 0) ::unlink(PART_BEING_WRITTEN);
@@ -233,48 +251,39 @@ void REMOVE_PART_AND_END(int SIGNAL) {
   std::raise(SIGNAL);
 }
 
+void REMOVE_PART_ON_END() {
+  // A write past the file-size limit then fails with EFBIG and is reported,
+  // instead of the signal ending the run with a cut temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (const int SIGNAL : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(SIGNAL, REMOVE_PART_AND_END);
+}
+#endif
+
 // Write the pieces to PATH whole or not at all: to a temporary name beside it,
-// renamed over PATH once every byte is written. False with errno set.
-bool WRITE_WHOLE(const std::filesystem::path& PATH, std::vector<iovec> PIECES) {
+// renamed over PATH once every byte is written. The error code of a failure.
+std::error_code WRITE_WHOLE(const std::filesystem::path& PATH, const std::vector<std::string_view>& PIECES) {
   std::string PART = ".";
   PART += PATH.filename().string();
   PART += ".part";
   const std::filesystem::path TEMP = PATH.parent_path() / PART;
-  if (TEMP.native().size() >= sizeof PART_BEING_WRITTEN) {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  std::memcpy(PART_BEING_WRITTEN, TEMP.c_str(), TEMP.native().size() + 1);
-  PART_PENDING = 1;
-  struct PART_DONE {
-    ~PART_DONE() { PART_PENDING = 0; }
+  NOTE_PART(TEMP);
+  struct PART_WRITTEN {
+    ~PART_WRITTEN() { PART_DONE(); }
   } CLEAR_PENDING;
-  const int FD = ::open(TEMP.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (FD < 0) return false;
-  std::size_t FIRST = 0;
-  bool OK = true;
-  while (OK && FIRST < PIECES.size()) {
-    const int COUNT = static_cast<int>(std::min<std::size_t>(PIECES.size() - FIRST, IOV_MAX));
-    const ssize_t DONE = ::writev(FD, &PIECES[FIRST], COUNT);
-    if (DONE < 0) {
-      OK = errno == EINTR;
-      continue;
-    }
-    // Step past what was written; a piece written in part keeps its rest.
-    auto LEFT = static_cast<std::size_t>(DONE);
-    while (FIRST < PIECES.size() && LEFT >= PIECES[FIRST].iov_len) LEFT -= PIECES[FIRST++].iov_len;
-    if (FIRST < PIECES.size()) {
-      PIECES[FIRST].iov_base = static_cast<char*>(PIECES[FIRST].iov_base) + LEFT;
-      PIECES[FIRST].iov_len -= LEFT;
-    }
+  std::FILE* OUT = std::fopen(TEMP.string().c_str(), "wb");
+  if (OUT == nullptr) return {errno, std::generic_category()};
+  // The C library sets errno for a refused write; EIO where it did not.
+  int ERROR = 0;
+  for (const std::string_view PIECE : PIECES) {
+    if (ERROR == 0 && std::fwrite(PIECE.data(), 1, PIECE.size(), OUT) != PIECE.size()) ERROR = errno != 0 ? errno : EIO;
   }
-  int ERROR = OK ? 0 : errno;
-  if (::close(FD) != 0 && ERROR == 0) ERROR = errno;
-  if (ERROR == 0 && ::rename(TEMP.c_str(), PATH.c_str()) != 0) ERROR = errno;
-  if (ERROR == 0) return true;
-  ::unlink(TEMP.c_str());
-  errno = ERROR;
-  return false;
+  if (std::fclose(OUT) != 0 && ERROR == 0) ERROR = errno != 0 ? errno : EIO;
+  std::error_code FAILURE{ERROR, std::generic_category()};
+  if (!FAILURE) std::filesystem::rename(TEMP, PATH, FAILURE);
+  if (!FAILURE) return FAILURE;
+  std::error_code IGNORED;
+  std::filesystem::remove(TEMP, IGNORED);
+  return FAILURE;
 }
 
 std::string SHORTEST(double V) {
@@ -303,7 +312,7 @@ struct WRITTEN {
   std::string FILE;
 };
 
-bool WRITE_COLLECTION(const std::filesystem::path& PATH, const std::vector<WRITTEN>& STEPS) {
+std::error_code WRITE_COLLECTION(const std::filesystem::path& PATH, const std::vector<WRITTEN>& STEPS) {
   std::string X = "<?xml version=\"1.0\"?>\n"
                   "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
                   "  <Collection>\n";
@@ -313,7 +322,7 @@ bool WRITE_COLLECTION(const std::filesystem::path& PATH, const std::vector<WRITT
          XML_ESCAPED(W.FILE) + "\"/>\n";
   }
   X += "  </Collection>\n</VTKFile>\n";
-  return WRITE_WHOLE(PATH, {iovec{X.data(), X.size()}});
+  return WRITE_WHOLE(PATH, {X});
 }
 
 int USAGE(std::string_view WHY) {
@@ -356,11 +365,9 @@ bool SELECTED(SELECTION& SEL, std::int32_t STEP) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A write past the file-size limit then fails with EFBIG and is reported,
-  // instead of the signal ending the run with a cut temporary file.
-  std::signal(SIGXFSZ, SIG_IGN);
+  SYS_PLAIN_NEWLINES();
   // An interrupted run leaves no temporary file behind.
-  for (const int SIGNAL : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(SIGNAL, REMOVE_PART_AND_END);
+  REMOVE_PART_ON_END();
   SELECTION SEL;
   std::filesystem::path DIR = ".";
   std::string BASE;
@@ -394,7 +401,7 @@ int main(int argc, char** argv) {
 
   RESULT_FILE F;
   if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
-    std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, std::string(OPEN_FAILURE_TEXT(ERROR)).c_str());
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, OPEN_FAILURE_TEXT(ERROR).c_str());
     return 2;
   }
   auto DAMAGE_LINE = [&](std::size_t WHOLE_STEPS) {
@@ -404,7 +411,7 @@ int main(int argc, char** argv) {
   std::error_code MADE;
   std::filesystem::create_directories(DIR, MADE);
   if (MADE) {
-    std::fprintf(stderr, "kova2vtk: %s: %s\n", DIR.c_str(), MADE.message().c_str());
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", DIR.string().c_str(), MADE.message().c_str());
     return 1;
   }
   MODEL_STORE S;
@@ -429,8 +436,8 @@ int main(int argc, char** argv) {
     std::snprintf(NAME, sizeof NAME, "_%04d.vtu", S.NREAD);
     const std::string FILE = BASE + NAME;
     FILL_STEP(S, G);
-    if (!WRITE_WHOLE(DIR / FILE, G.PIECES)) {
-      std::fprintf(stderr, "kova2vtk: %s: %s\n", (DIR / FILE).c_str(), std::strerror(errno));
+    if (const std::error_code FAILURE = WRITE_WHOLE(DIR / FILE, G.PIECES)) {
+      std::fprintf(stderr, "kova2vtk: %s: %s\n", (DIR / FILE).string().c_str(), FAILURE.message().c_str());
       WRITE_FAILED = true;
       return;
     }
@@ -469,8 +476,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::filesystem::path COLLECTION = DIR / (BASE + ".pvd");
-  if (!WRITE_COLLECTION(COLLECTION, DONE)) {
-    std::fprintf(stderr, "kova2vtk: %s: %s\n", COLLECTION.c_str(), std::strerror(errno));
+  if (const std::error_code FAILURE = WRITE_COLLECTION(COLLECTION, DONE)) {
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", COLLECTION.string().c_str(), FAILURE.message().c_str());
     WRITE_FAILED = true;
   }
   for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
