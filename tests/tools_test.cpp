@@ -182,6 +182,7 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   EXPECT_EQ(run.STATUS, 1);
   EXPECT_FALSE(s.EXISTS("none/r.pvd"));
 
+#if !defined(_WIN32)
   // A refused write (a 1 KiB file-size limit) leaves no cut step file behind.
   run = e2e::RUN_PROGRAM(s.DIR, "/bin/sh", "",
                          {"-c", std::string("ulimit -f 1; exec ") + KOVA2VTK_EXE + " --out full r.bin"});
@@ -189,6 +190,7 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   EXPECT_NE(run.ERR.find("full/r_0001.vtu: File too large\n"), std::string::npos) << run.ERR;
   EXPECT_EQ(s.READ("full/r.pvd"), collection({}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.DIR / "full"), {}), 1);
+#endif
 
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}}) {
