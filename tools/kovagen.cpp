@@ -348,7 +348,7 @@ int main(int argc, char** argv) {
   std::error_code made;
   std::filesystem::create_directories(base, made);
   if (made) {
-    std::fprintf(stderr, "kovagen: %s: %s\n", base.c_str(), made.message().c_str());
+    std::fprintf(stderr, "kovagen: %s: %s\n", base.string().c_str(), made.message().c_str());
     return 1;
   }
   if (!WRITE_RESULT(base / name, m, steps)) {
