@@ -229,7 +229,12 @@ std::int64_t SYS_WRITE_POSITION(SYS_FILE F) noexcept {
 
 SYS_ERROR SYS_CUT(SYS_FILE F, std::uint64_t LENGTH) noexcept {
   const auto length = static_cast<off_t>(LENGTH);
-  if (::ftruncate(DESCRIPTOR(F), length) != 0) return errno;
+  // A file already of that length is left as it is: on ext4 a cut to 0 marks a
+  // new file for writing out at close (its replace-by-truncate guard), which
+  // would make closing a large output wait for the disk.
+  struct stat st {};
+  const bool already = ::fstat(DESCRIPTOR(F), &st) == 0 && st.st_size == length;
+  if (!already && ::ftruncate(DESCRIPTOR(F), length) != 0) return errno;
   if (::lseek(DESCRIPTOR(F), length, SEEK_SET) < 0) return errno;
   return 0;
 }
