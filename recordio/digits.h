@@ -184,6 +184,22 @@ constexpr std::uint32_t FOUR_DIGITS(std::uint32_t U) {
   return (tens | ((pairs - tens * 10) << 8)) + 0x30303030U;
 }
 
+// The N (1..16) lowest decimal digits of U < 10^16, leading zeros included, as
+// the low N bytes of a word in memory order (the bytes above them are zero):
+// for building a field in registers, with no store to read back.
+template <int N>
+inline auto DIGITS_WORD(std::uint64_t U) {
+  static_assert(N >= 1 && N <= 16);
+  if constexpr (N <= 8) {
+    return EIGHT_DIGITS(static_cast<std::uint32_t>(U)) >> (8 * (8 - N));
+  } else {
+    using U128 = unsigned __int128;
+    const auto hi = static_cast<std::uint32_t>(U / 100000000);
+    const std::uint64_t lo = EIGHT_DIGITS(static_cast<std::uint32_t>(U - std::uint64_t{hi} * 100000000));
+    return U128{EIGHT_DIGITS(hi) >> (8 * (16 - N))} | (U128{lo} << (8 * (N - 8)));
+  }
+}
+
 // The N (1..16) lowest decimal digits of U < 10^16 into OUT[0..N), leading
 // zeros included. Writes 8 or 16 bytes from OUT: the columns after the N
 // digits hold rubbish for the caller to overwrite.

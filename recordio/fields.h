@@ -209,8 +209,7 @@ inline void LIST_REAL(char* OUT, double V) {
     fixed = r.X >= -1 && r.X <= D - 1;
   }
   if (!fixed) r = digits(D + 1);
-  std::array<char, W + 16> f;
-  std::memset(f.data(), ' ', W);
+  std::memset(OUT, ' ', W);
   int start = 0;  // the first column of the number so far
   if (fixed) {
     // D digits ending E + 2 columns before the end of the field, the point
@@ -219,31 +218,30 @@ inline void LIST_REAL(char* OUT, double V) {
     using BLOCK = std::conditional_t<(D < 8), std::uint64_t, unsigned __int128>;
     constexpr int END = W - E - 2;
     constexpr int AT = END - D - 1;
-    PUT_DIGITS_WIDE<D>(f.data() + AT + 1, r.D);
     const int whole_digits = r.X + 1;
-    BLOCK b;
-    std::memcpy(&b, f.data() + AT, sizeof b);
+    BLOCK b = BLOCK{' '} | (BLOCK{DIGITS_WORD<D>(r.D)} << 8);
     const BLOCK whole = ((BLOCK{1} << (8 * whole_digits)) - 1) << 8;
     const BLOCK fraction = whole_digits < D ? ~BLOCK{0} << (8 * (whole_digits + 1)) : BLOCK{0};
     b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * whole_digits)) | (b & fraction);
-    std::memcpy(f.data() + AT, &b, D + 1);
-    std::memset(f.data() + END, ' ', E + 2);
+    std::memcpy(OUT + AT, &b, D + 1);
     start = AT;
-    if (whole_digits == 0) f[--start] = '0';
+    if (whole_digits == 0) OUT[--start] = '0';
   } else {
     // One digit, the point, D digits, "E", the sign and E digits.
+    // The first digit moves one column left; the point takes its place.
     constexpr int AT = W - E - 2 - (D + 1);
-    PUT_DIGITS_WIDE<D + 1>(f.data() + AT, r.D);
+    const auto d = DIGITS_WORD<D + 1>(r.D);
+    const auto lead = static_cast<std::uint16_t>((d & 0xFF) | ('.' << 8));
+    const auto rest = d >> 8;
+    std::memcpy(OUT + (AT - 1), &lead, 2);
+    std::memcpy(OUT + (AT + 1), &rest, D);
     const auto x = static_cast<std::size_t>(r.X - EXPONENT_LOW);
     if constexpr (E == 2) {
-      std::memcpy(f.data() + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
+      std::memcpy(OUT + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
     } else {
-      std::memcpy(f.data() + (W - 5), EXPONENTS.LIST3.data() + 8 * x, 5);
+      std::memcpy(OUT + (W - 5), EXPONENTS.LIST3.data() + 8 * x, 5);
     }
-    f[AT - 1] = f[AT];
-    f[AT] = '.';
     start = AT - 1;
   }
-  if (neg) f[start - 1] = '-';
-  std::memcpy(OUT, f.data(), W);
+  if (neg) OUT[start - 1] = '-';
 }

@@ -3,7 +3,8 @@
 #include "recordio/units.h"
 
 void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
-  list_layout::LINE_STATE s(O);
+  RECORD_CURSOR cursor = CURSOR_ON(O);
+  list_layout::LINE_STATE s(cursor);
   for (const ITEM& it : ITEMS) {
     switch (it.K) {
       case KIND::INT:

@@ -26,8 +26,8 @@ enum class PREVIOUS : std::uint8_t { NONE, NUMBER, TEXT };
 
 // The record being built, in place in the unit's buffer.
 struct LINE_STATE {
-  explicit LINE_STATE(OUTPUT& o) : O(o), BUF(RECORD_SPACE(o, LINE)) {}
-  OUTPUT& O;
+  explicit LINE_STATE(RECORD_CURSOR& c) : C(c), BUF(CURSOR_SPACE(c, LINE)) {}
+  RECORD_CURSOR& C;
   char* BUF;            // columns [0, LEN) are the record so far
   std::size_t LEN = 0;  // columns written; the remaining space is LINE - LEN
   bool MARK = true;     // start-of-record mark
@@ -36,8 +36,8 @@ struct LINE_STATE {
   std::size_t ROOM() const { return LINE - LEN; }
   void PUT(char c) { BUF[LEN++] = c; }
   void NEW_RECORD() {
-    COMMIT_RECORD(O, BUF, LEN);
-    BUF = RECORD_SPACE(O, LINE);
+    CURSOR_COMMIT(C, LEN);
+    BUF = CURSOR_SPACE(C, LINE);
     LEN = 0;
     MARK = true;
     PREV = PREVIOUS::NONE;
@@ -45,7 +45,7 @@ struct LINE_STATE {
   // The statement's last record: never empty.
   void END() {
     if (LEN == 0 && MARK) PUT(' ');
-    COMMIT_RECORD(O, BUF, LEN);
+    CURSOR_COMMIT(C, LEN);
   }
 };
 
@@ -98,10 +98,16 @@ inline void ITEM(LINE_STATE& s, std::string_view t) {
 }  // namespace list_layout
 
 template <typename... T>
-inline void WRITE_LIST_ITEMS(OUTPUT& O, const T&... ITEMS) {
-  list_layout::LINE_STATE s(O);
+inline void WRITE_LIST_ITEMS(RECORD_CURSOR& C, const T&... ITEMS) {
+  list_layout::LINE_STATE s(C);
   (list_layout::ITEM(s, ITEMS), ...);
   s.END();
+}
+
+template <typename... T>
+inline void WRITE_LIST_ITEMS(OUTPUT& O, const T&... ITEMS) {
+  RECORD_CURSOR c = CURSOR_ON(O);
+  WRITE_LIST_ITEMS(c, ITEMS...);
 }
 
 // A text known when the program is built, as a template argument.

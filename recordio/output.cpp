@@ -153,6 +153,14 @@ void COMMIT_RECORD_SLOW(OUTPUT& O, char* AT, std::size_t BODY) {
   PUT_RECORD(O, std::string_view(AT, BODY));
 }
 
+RECORD_CURSOR CURSOR_SPACE_SLOW(RECORD_CURSOR C, std::size_t BODY_MAX) {
+  OUTPUT& O = *C.O;
+  char* at = RECORD_SPACE(O, BODY_MAX);
+  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+  if (O.BUF && at == O.BUF.get() + len) return {&O, at, O.CAP - len, len};
+  return {&O, at, 0, 0};
+}
+
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
   if (O.FD == NO_FILE) {

@@ -74,6 +74,47 @@ inline void COMMIT_RECORD(OUTPUT& O, char* AT, std::size_t BODY) {
   COMMIT_RECORD_SLOW(O, AT, BODY);
 }
 
+// A writer that puts out many records in a row keeps a cursor: the room left
+// in the buffer is held in the cursor, so a record costs one check of it and
+// one store of the buffer's new length. Nothing else may write to the unit
+// while a cursor on it is in use. A cursor with no room (memory output, a unit
+// to be cut first, a record that does not fit) sends each record the general
+// way.
+struct RECORD_CURSOR {
+  OUTPUT* O = nullptr;
+  char* AT = nullptr;     // where the next record is built
+  std::size_t ROOM = 0;   // bytes free in the buffer from AT on; 0: not in the buffer
+  std::size_t LEN = 0;    // the buffer's length up to AT
+};
+
+inline RECORD_CURSOR CURSOR_ON(OUTPUT& O) {
+  const std::size_t len = O.LEN.load(std::memory_order_relaxed);
+  if (O.BUF && !O.CUT_PENDING && !O.READ_ONLY) return {&O, O.BUF.get() + len, O.CAP - len, len};
+  return {&O, nullptr, 0, 0};
+}
+
+// Room for a record of up to BODY_MAX bytes and its CR LF at C.AT.
+RECORD_CURSOR CURSOR_SPACE_SLOW(RECORD_CURSOR C, std::size_t BODY_MAX);
+inline char* CURSOR_SPACE(RECORD_CURSOR& C, std::size_t BODY_MAX) {
+  if (BODY_MAX + 2 > C.ROOM) C = CURSOR_SPACE_SLOW(C, BODY_MAX);
+  return C.AT;
+}
+
+// Complete the record of BODY bytes built at C.AT: it joins the output.
+inline void CURSOR_COMMIT(RECORD_CURSOR& C, std::size_t BODY) {
+  if (C.ROOM == 0) {
+    COMMIT_RECORD(*C.O, C.AT, BODY);
+    return;
+  }
+  C.AT[BODY] = '\r';
+  C.AT[BODY + 1] = '\n';
+  C.AT += BODY + 2;
+  C.ROOM -= BODY + 2;
+  C.LEN += BODY + 2;
+  std::atomic_signal_fence(std::memory_order_release);
+  C.O->LEN.store(C.LEN, std::memory_order_relaxed);
+}
+
 // Hand the buffered records and then BYTES to the system at once: a prompt
 // that leaves the answer on its own line. Memory output appends BYTES.
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);

@@ -210,24 +210,30 @@ void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, REAL VALUE) {
   WRITE_LIST_ITEMS(O, ENTITY, ","sv, VALUE);
 }
 
+// The value lines of entities 1 to COUNT, VALUE_OF(n) the value of entity n + 1
+// (float or double), then the end line: -1 and a zero of the same size.
+template <typename VALUE_FUNCTION>
+void VALUE_LINES(OUTPUT& O, std::int32_t COUNT, VALUE_FUNCTION VALUE_OF) {
+  RECORD_CURSOR cursor = CURSOR_ON(O);
+  for (std::size_t n = 0; n < static_cast<std::size_t>(COUNT > 0 ? COUNT : 0); ++n) {
+    WRITE_LIST_ITEMS(cursor, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
+  }
+  using REAL = decltype(VALUE_OF(0));
+  VALUE_LINE(O, -1, REAL{0});
+}
+
 // A vector whose values are written as 4-byte reals, closed by its end line.
 void VECTOR_R4(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E, REALS VALUES,
                std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
-  for (std::int32_t i = 1; i <= COUNT; ++i) {
-    VALUE_LINE(O, i, static_cast<float>(VALUES[static_cast<std::size_t>(i - 1)]));
-  }
-  VALUE_LINE(O, -1, 0.0F);
+  VALUE_LINES(O, COUNT, [&](std::size_t n) { return static_cast<float>(VALUES[n]); });
 }
 
 // The same with the 8-byte values as they stand.
 void VECTOR_R8(OUTPUT& O, std::int32_t NSETID, const VECTOR& V, const EXTREMES& E, REALS VALUES,
                std::int32_t COUNT) {
   VECTOR_HEAD(O, NSETID, V, E, ABSOLUTE_MAXIMUM(E));
-  for (std::int32_t i = 1; i <= COUNT; ++i) {
-    VALUE_LINE(O, i, VALUES[static_cast<std::size_t>(i - 1)]);
-  }
-  VALUE_LINE(O, -1, 0.0);
+  VALUE_LINES(O, COUNT, [&](std::size_t n) { return VALUES[n]; });
 }
 
 }  // namespace
@@ -315,10 +321,7 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
 
   // Speeds are not negative: the absolute maximum is the maximum.
   VECTOR_HEAD(O, NSETID, V_NODE_SPEED, E_NSPEED, static_cast<float>(E_NSPEED.MAX));
-  for (std::size_t n = 0; n < NODES; ++n) {
-    VALUE_LINE(O, static_cast<std::int32_t>(n + 1), SPEED(VXN[n], VYN[n]));
-  }
-  VALUE_LINE(O, -1, 0.0);
+  VALUE_LINES(O, NUMNP, [&](std::size_t n) { return SPEED(VXN[n], VYN[n]); });
 
   VECTOR_R8(O, NSETID, V_NODE_VX, E_NVX, VXN, NUMNP);
   VECTOR_R8(O, NSETID, V_NODE_VY, E_NVY, VYN, NUMNP);
@@ -326,12 +329,11 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   // The element speed of the value lines comes from the 4-byte components,
   // rounded once more to a 4-byte real; its extremes above used 8 bytes.
   VECTOR_HEAD(O, NSETID, V_SPEED, E_SPEED, ABSOLUTE_MAXIMUM(E_SPEED));
-  for (std::size_t e = 0; e < ELEMENTS; ++e) {
+  VALUE_LINES(O, NUMEL, [&](std::size_t e) {
     const double X4 = static_cast<float>(VX[e]);
     const double Y4 = static_cast<float>(VY[e]);
-    VALUE_LINE(O, static_cast<std::int32_t>(e + 1), static_cast<float>(SPEED(X4, Y4)));
-  }
-  VALUE_LINE(O, -1, 0.0F);
+    return static_cast<float>(SPEED(X4, Y4));
+  });
 
   VECTOR_R4(O, NSETID, V_VX, E_VX, VX, NUMEL);
   VECTOR_R4(O, NSETID, V_VY, E_VY, VY, NUMEL);
