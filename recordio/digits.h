@@ -164,24 +164,26 @@ constexpr int DIGIT_COUNT(std::uint64_t U) {
 // the word is the first character in memory.
 static_assert(std::endian::native == std::endian::little);
 
-// Eight decimal digits of U < 10^8, leading zeros included, as the bytes of a
-// word in memory order (most significant digit first), made without a loop:
-// the value is split into two 4-digit halves, each half into two pairs and
-// each pair into two digits, all lanes at once.
-constexpr std::uint64_t EIGHT_DIGITS(std::uint32_t U) {
-  const std::uint64_t halves = (U / 10000) | (std::uint64_t{U % 10000} << 32);
-  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
-  const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
-  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-  return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
-}
+// Four decimal digits of U < 10^4, leading zeros included, as the bytes of a
+// 32-bit word in memory order (most significant digit first): one lookup in a
+// table of all 10000 groups (40 KB), made when the program is built. A lookup
+// is a few instructions and no chain of multiplications, which is what bounds
+// the rate of a run that is mostly digits.
+inline constexpr auto FOUR_DIGIT_WORDS = [] {
+  std::array<std::uint32_t, 10000> t{};
+  for (std::uint32_t u = 0; u < 10000; ++u) {
+    t[u] = (u / 1000 + '0') | ((u / 100 % 10 + '0') << 8) | ((u / 10 % 10 + '0') << 16) |
+           ((u % 10 + '0') << 24);
+  }
+  return t;
+}();
 
-// Four decimal digits of U < 10^4 in the same way, as the bytes of a 32-bit word.
-constexpr std::uint32_t FOUR_DIGITS(std::uint32_t U) {
-  const std::uint32_t hundreds = (U * 5243) >> 19;
-  const std::uint32_t pairs = hundreds | ((U - hundreds * 100) << 16);
-  const std::uint32_t tens = ((pairs * 103) >> 10) & 0x000F000FU;
-  return (tens | ((pairs - tens * 10) << 8)) + 0x30303030U;
+constexpr std::uint32_t FOUR_DIGITS(std::uint32_t U) { return FOUR_DIGIT_WORDS[U]; }
+
+// Eight decimal digits of U < 10^8 in the same way: two groups of four.
+constexpr std::uint64_t EIGHT_DIGITS(std::uint32_t U) {
+  const std::uint32_t hi = U / 10000;
+  return FOUR_DIGITS(hi) | (std::uint64_t{FOUR_DIGITS(U - hi * 10000)} << 32);
 }
 
 // The N (1..16) lowest decimal digits of U < 10^16, leading zeros included, as
@@ -197,6 +199,30 @@ inline auto DIGITS_WORD(std::uint64_t U) {
     const auto hi = static_cast<std::uint32_t>(U / 100000000);
     const std::uint64_t lo = EIGHT_DIGITS(static_cast<std::uint32_t>(U - std::uint64_t{hi} * 100000000));
     return U128{EIGHT_DIGITS(hi) >> (8 * (16 - N))} | (U128{lo} << (8 * (N - 8)));
+  }
+}
+
+// The low N (4..16) bytes of a word made in registers into OUT[0..N), as one
+// or two stores straight from the registers (overlapping where N is not 8 or
+// 16): copying a part of a word through memory would read back its own store.
+template <int N, typename WORD>
+inline void STORE_LOW_BYTES(char* OUT, WORD V) {
+  static_assert(N >= 4 && N <= 16 && N <= static_cast<int>(sizeof(WORD)));
+  if constexpr (N <= 8) {
+    const auto lo = static_cast<std::uint32_t>(V);
+    const auto hi = static_cast<std::uint32_t>(V >> (8 * (N - 4)));
+    if constexpr (N == 8) {
+      const auto w = static_cast<std::uint64_t>(V);
+      __builtin_memcpy(OUT, &w, 8);
+    } else {
+      __builtin_memcpy(OUT, &lo, 4);
+      __builtin_memcpy(OUT + (N - 4), &hi, 4);
+    }
+  } else {
+    const auto lo = static_cast<std::uint64_t>(V);
+    const auto hi = static_cast<std::uint64_t>(V >> (8 * (N - 8)));
+    __builtin_memcpy(OUT, &lo, 8);
+    __builtin_memcpy(OUT + (N - 8), &hi, 8);
   }
 }
 

@@ -223,7 +223,7 @@ inline void LIST_REAL(char* OUT, double V) {
     const BLOCK whole = ((BLOCK{1} << (8 * whole_digits)) - 1) << 8;
     const BLOCK fraction = whole_digits < D ? ~BLOCK{0} << (8 * (whole_digits + 1)) : BLOCK{0};
     b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * whole_digits)) | (b & fraction);
-    std::memcpy(OUT + AT, &b, D + 1);
+    STORE_LOW_BYTES<D + 1>(OUT + AT, b);
     start = AT;
     if (whole_digits == 0) OUT[--start] = '0';
   } else {
@@ -234,7 +234,7 @@ inline void LIST_REAL(char* OUT, double V) {
     const auto lead = static_cast<std::uint16_t>((d & 0xFF) | ('.' << 8));
     const auto rest = d >> 8;
     std::memcpy(OUT + (AT - 1), &lead, 2);
-    std::memcpy(OUT + (AT + 1), &rest, D);
+    STORE_LOW_BYTES<D>(OUT + (AT + 1), rest);
     const auto x = static_cast<std::size_t>(r.X - EXPONENT_LOW);
     if constexpr (E == 2) {
       std::memcpy(OUT + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
