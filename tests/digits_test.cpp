@@ -83,3 +83,26 @@ TEST(Digits, FixedPointRounding) {
       {1.0e16, 0, "big"}, {9999999999999998.0, 0, "9999999999999998"}, {999999999999999.9, 1, "9999999999999999"}};
   for (const auto& c : cases) EXPECT_EQ(FIXED(c.V, c.D), c.WANT) << c.V << " d=" << c.D;
 }
+
+// Every four-digit group, and eight digits across the split into two groups,
+// as the characters "%04u" and "%08u" write, byte 0 first.
+TEST(Digits, DigitGroupsAsCharacters) {
+  for (std::uint32_t u = 0; u < 10000; ++u) {
+    char want[8];
+    std::snprintf(want, sizeof want, "%04u", u);
+    const std::uint32_t word = FOUR_DIGITS(u);
+    ASSERT_EQ(std::memcmp(&word, want, 4), 0) << u;
+  }
+  for (std::uint32_t u : {0u, 9999u, 10000u, 10001u, 12345678u, 99990000u, 99999999u}) {
+    char want[12];
+    std::snprintf(want, sizeof want, "%08u", u);
+    const std::uint64_t word = EIGHT_DIGITS(u);
+    EXPECT_EQ(std::memcmp(&word, want, 8), 0) << u;
+  }
+  // The low digits of a wider value, and nothing above them.
+  const auto fifteen = DIGITS_WORD<15>(123456789012345ULL);
+  char got[16] = {};
+  std::memcpy(got, &fifteen, 16);
+  EXPECT_EQ(std::string(got, 16), std::string("123456789012345") + '\0');
+  EXPECT_EQ(DIGITS_WORD<3>(42), std::uint64_t{'0'} | std::uint64_t{'4'} << 8 | std::uint64_t{'2'} << 16);
+}

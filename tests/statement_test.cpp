@@ -140,3 +140,41 @@ TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
   written.resize(got);
   EXPECT_TRUE(written == memory.MEMORY);
 }
+
+// Value lines through one cursor: the file unit's former, longer contents are
+// cut at the first record, the buffer fills and is written out many times, and
+// the file ends up with the records a memory unit (no room: every record the
+// general way) gets from the same statements.
+TEST(LaidOutStatement, ACursorsRecordsGoThroughAFillingBufferWhole) {
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("kovaconv_cursor_" + std::to_string(std::random_device{}())))
+          .string();
+  const OPENED opened = SYS_OPEN_FILE(name, true);
+  ASSERT_EQ(opened.REPORT, 0);
+  ASSERT_EQ(SYS_WRITE(opened.FD, std::string(3 << 20, 'x')), 0);
+  OUTPUT file;
+  OUTPUT_ATTACH(file, 8, opened.FD);
+  file.CUT_PENDING = true;
+  OUTPUT memory;
+  OUTPUT_ATTACH(memory, 8, NO_FILE);
+  for (OUTPUT* o : {&file, &memory}) {
+    RECORD_CURSOR cursor = CURSOR_ON(*o);
+    for (std::int32_t i = 1; i <= 60000; ++i) {  // 1.86 MB: more than one buffer
+      WRITE_LIST_ITEMS(cursor, i, ","sv, static_cast<float>(i) * 0.5F);
+    }
+    WRITE_LIST_ITEMS(*o, -1, ","sv, 0.0F);
+  }
+  OUTPUT_FLUSH(file);
+  std::uint64_t size = 0;
+  ASSERT_EQ(SYS_FILE_SIZE(opened.FD, size), 0);
+  std::string written(size, '\0');
+  std::size_t got = 0;
+  EXPECT_EQ(SYS_READ_AT(opened.FD, reinterpret_cast<unsigned char*>(written.data()), size, 0, got), 0);
+  SYS_CLOSE(opened.FD);
+  std::filesystem::remove(name);
+  EXPECT_EQ(got, size);
+  EXPECT_TRUE(written == memory.MEMORY);
+  EXPECT_EQ(written.substr(0, 31), RECORDS("···········1·,··0.5000000····"));
+  EXPECT_EQ(written.substr(written.size() - 62),
+            RECORDS("·······60000·,···30000.00····\n··········-1·,··0.0000000E+00"));
+}
