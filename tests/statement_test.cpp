@@ -112,68 +112,70 @@ TEST(LaidOutStatement, SameFieldsAsTheGeneralWalk) {
   }
 }
 
-// A unit's buffer that fills: records cross no flush and none is lost.
-TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
-  const std::string name =
+namespace {
+
+// A file unit beside a memory unit, to be given the same statements.
+struct FILE_AND_MEMORY {
+  const std::string NAME =
       (std::filesystem::temp_directory_path() / ("kovaconv_statement_" + std::to_string(std::random_device{}())))
           .string();
-  const OPENED opened = SYS_OPEN_FILE(name, true);
-  ASSERT_EQ(opened.REPORT, 0);
-  OUTPUT file;
-  OUTPUT_ATTACH(file, 8, opened.FD);
-  OUTPUT memory;
-  OUTPUT_ATTACH(memory, 8, NO_FILE);
+  const OPENED OPENED_FILE = SYS_OPEN_FILE(NAME, true);
+  OUTPUT FILE, MEMORY;
+  FILE_AND_MEMORY() {
+    OUTPUT_ATTACH(FILE, 8, OPENED_FILE.FD);
+    OUTPUT_ATTACH(MEMORY, 8, NO_FILE);
+  }
+  ~FILE_AND_MEMORY() {
+    SYS_CLOSE(OPENED_FILE.FD);
+    std::filesystem::remove(NAME);
+  }
+  // What the file holds once its buffer is written out.
+  std::string WRITTEN() {
+    OUTPUT_FLUSH(FILE);
+    std::uint64_t size = 0;
+    if (SYS_FILE_SIZE(OPENED_FILE.FD, size) != 0) return "(no size)";
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    if (SYS_READ_AT(OPENED_FILE.FD, reinterpret_cast<unsigned char*>(bytes.data()), size, 0, got) != 0) return "(no read)";
+    bytes.resize(got);
+    return bytes;
+  }
+};
+
+}  // namespace
+
+// A unit's buffer that fills: records cross no flush and none is lost.
+TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
+  FILE_AND_MEMORY units;
+  ASSERT_EQ(units.OPENED_FILE.REPORT, 0);
   for (int i = 0; i < 20000; ++i) {  // 1.7 MB: more than one buffer
     const double v = i * 0.37 - 1000.0;
-    WRITE_STATEMENT<POINT>(file, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
-    WRITE_STATEMENT<POINT>(memory, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
-    WRITE_LIST_ITEMS(file, i, ","sv, static_cast<float>(v));
-    WRITE_LIST_ITEMS(memory, i, ","sv, static_cast<float>(v));
+    for (OUTPUT* o : {&units.FILE, &units.MEMORY}) {
+      WRITE_STATEMENT<POINT>(*o, v, -v, v * 1e-9, 0.0, v * v, 1.0 / (i + 1));
+      WRITE_LIST_ITEMS(*o, i, ","sv, static_cast<float>(v));
+    }
   }
-  OUTPUT_FLUSH(file);
-  std::string written(memory.MEMORY.size() + 1, '\0');
-  std::size_t got = 0;
-  EXPECT_EQ(SYS_READ_AT(opened.FD, reinterpret_cast<unsigned char*>(written.data()), written.size(), 0, got), 0);
-  SYS_CLOSE(opened.FD);
-  std::filesystem::remove(name);
-  ASSERT_EQ(got, memory.MEMORY.size());
-  written.resize(got);
-  EXPECT_TRUE(written == memory.MEMORY);
+  EXPECT_TRUE(units.WRITTEN() == units.MEMORY.MEMORY);
 }
 
 // Value lines through one cursor: the file unit's former, longer contents are
-// cut at the first record, the buffer fills and is written out many times, and
-// the file ends up with the records a memory unit (no room: every record the
-// general way) gets from the same statements.
+// cut at the first record, the buffer fills and is written out, and the file
+// ends up with the records a memory unit (no room: every record the general
+// way) gets from the same statements.
 TEST(LaidOutStatement, ACursorsRecordsGoThroughAFillingBufferWhole) {
-  const std::string name =
-      (std::filesystem::temp_directory_path() / ("kovaconv_cursor_" + std::to_string(std::random_device{}())))
-          .string();
-  const OPENED opened = SYS_OPEN_FILE(name, true);
-  ASSERT_EQ(opened.REPORT, 0);
-  ASSERT_EQ(SYS_WRITE(opened.FD, std::string(3 << 20, 'x')), 0);
-  OUTPUT file;
-  OUTPUT_ATTACH(file, 8, opened.FD);
-  file.CUT_PENDING = true;
-  OUTPUT memory;
-  OUTPUT_ATTACH(memory, 8, NO_FILE);
-  for (OUTPUT* o : {&file, &memory}) {
+  FILE_AND_MEMORY units;
+  ASSERT_EQ(units.OPENED_FILE.REPORT, 0);
+  ASSERT_EQ(SYS_WRITE(units.OPENED_FILE.FD, std::string(3 << 20, 'x')), 0);
+  units.FILE.CUT_PENDING = true;
+  for (OUTPUT* o : {&units.FILE, &units.MEMORY}) {
     RECORD_CURSOR cursor = CURSOR_ON(*o);
     for (std::int32_t i = 1; i <= 60000; ++i) {  // 1.86 MB: more than one buffer
       WRITE_LIST_ITEMS(cursor, i, ","sv, static_cast<float>(i) * 0.5F);
     }
     WRITE_LIST_ITEMS(*o, -1, ","sv, 0.0F);
   }
-  OUTPUT_FLUSH(file);
-  std::uint64_t size = 0;
-  ASSERT_EQ(SYS_FILE_SIZE(opened.FD, size), 0);
-  std::string written(size, '\0');
-  std::size_t got = 0;
-  EXPECT_EQ(SYS_READ_AT(opened.FD, reinterpret_cast<unsigned char*>(written.data()), size, 0, got), 0);
-  SYS_CLOSE(opened.FD);
-  std::filesystem::remove(name);
-  EXPECT_EQ(got, size);
-  EXPECT_TRUE(written == memory.MEMORY);
+  const std::string written = units.WRITTEN();
+  EXPECT_TRUE(written == units.MEMORY.MEMORY);
   EXPECT_EQ(written.substr(0, 31), RECORDS("···········1·,··0.5000000····"));
   EXPECT_EQ(written.substr(written.size() - 62),
             RECORDS("·······60000·,···30000.00····\n··········-1·,··0.0000000E+00"));
