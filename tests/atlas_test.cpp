@@ -8,13 +8,6 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
-// IX column by column, columns MAXN long; each row holds corners 1-4 and the attribute.
-static std::vector<std::int32_t> MAKE_IX(std::size_t MAXN, std::vector<std::array<int, 5>> ROWS) {
-  std::vector<std::int32_t> ix(5 * MAXN, 0);
-  for (std::size_t k = 0; k < 5 * ROWS.size(); ++k) ix[k % 5 * MAXN + k / 5] = ROWS[k / 5][k % 5];
-  return ix;
-}
-
 // The opening lines of atlas.msh up to the title, and of a result block up to its step line.
 static const std::string MESH_HEAD = "TITLE\r\nFEM ANALISYS\r\nSTITLE\r\n";
 static const std::string BLOCK_HEAD = "VERSION\r\n950400\r\nPSIZ\r\n"
@@ -27,7 +20,7 @@ TEST(AtlasMesh, TitleGridAndElementShapes) {
   TITLE_TEXT TITLE;
   TITLE_LINE.copy(TITLE.data(), 80);
   const std::string GRID = MESH_HEAD + TITLE_LINE + "\r\nGRID    (I6,3E12.0)\r\n";
-  const auto IX = MAKE_IX(7, {{11, 12, 18, 17, 2},    // quadrilateral; columns 7 long
+  const auto IX = e2e::MAKE_IX(7, {{11, 12, 18, 17, 2},    // quadrilateral; columns 7 long
                               {12, 13, 18, 18, 2},    // triangle, third corner repeated
                               {12, 13, 18, 0, 0},     // triangle, no fourth corner; material 0
                               {1, 2, 3, 4, -7}});     // negative attribute: material 100
@@ -42,7 +35,7 @@ TEST(AtlasMesh, TitleGridAndElementShapes) {
 
   // No nodes and no elements: each header is followed at once by "-1".
   OUTPUT& E = CONNECT_MEMORY_UNIT(21);
-  WRITE_ATLAS_MESH(TITLE, 0, std::vector{0.0}, std::vector{0.0}, 0, MAKE_IX(1, {}), 1);
+  WRITE_ATLAS_MESH(TITLE, 0, std::vector{0.0}, std::vector{0.0}, 0, e2e::MAKE_IX(1, {}), 1);
   EXPECT_EQ(E.MEMORY, GRID + "-1\r\nCONC          (8I6)\r\n-1\r\n");
 }
 

@@ -11,26 +11,17 @@
 
 namespace {
 
-// Failure report NUMBER (29, 24 or 67) for UNIT on NAME in the scratch directory.
-std::string REPORT(const e2e::SCRATCH& s, int number, int unit = 10,
-                   const std::string& name = "result.bin") {
-  const char* message = number == 29   ? "file not found"
-                        : number == 24 ? "end-of-file during read"
-                                       : "input statement requires too much data";
-  return "forrtl: severe (" + std::to_string(number) + "): " + message + ", unit " +
-         std::to_string(unit) + ", file " + e2e::REPORTED_PATH(s, name) + "\n";
+// Failure report NUMBER for UNIT on NAME in the scratch directory.
+std::string REPORT(const e2e::SCRATCH& s, int number, int unit = 10, const std::string& name = "result.bin") {
+  return e2e::SEVERE(number, unit, e2e::REPORTED_PATH(s, name));
 }
 
 // Convert FILE (as result.bin) with menu choice ITYPE, every step selected;
 // the files the run leaves besides its inputs are taken away and returned.
-using FILES = std::map<std::string, std::string>;
-FILES OUTPUTS(const e2e::SCRATCH& s, const std::string& file, int itype, e2e::RUN& r) {
+std::map<std::string, std::string> OUTPUTS(const e2e::SCRATCH& s, const std::string& file, int itype, e2e::RUN& r) {
   s.WRITE("result.bin", file);
   r = s.CONVERT(e2e::ANSWERS(itype, "out.dat", -1));
-  FILES files;
-  for (const auto& entry : std::filesystem::directory_iterator(s.DIR))
-    if (std::string name = entry.path().filename().string(); name != "WORK.LST" && name != "result.bin")
-      files[name] = s.READ(name);
+  const auto files = s.FILES({"WORK.LST", "result.bin"});
   for (const auto& left : files) std::filesystem::remove(s.DIR / left.first);
   return files;
 }
@@ -88,8 +79,7 @@ TEST(DamagedInput, EarlyEndsBeforeAnyOutput) {
 // the steps read whole.
 TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
   e2e::SCRATCH s;
-  ASSERT_EQ(e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "", {"--nodes", "4", "--steps", "3"}).STATUS, 0);
-  const std::string whole = s.READ("result.bin");
+  const std::string whole = e2e::GENERATE(s, 4, 3);
   // Record starts, from the length fields: five model records, three per step.
   std::vector<std::size_t> starts;
   for (std::size_t at = 0; at < whole.size(); at += 8 + e2e::INT4_AT(whole, at)) starts.push_back(at);
@@ -98,7 +88,7 @@ TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
   const std::string short_nodes = e2e::FRAME(std::string(starts[7] - starts[6] - 9, '\0'));
 
   e2e::RUN r;
-  FILES uncut[5][3];  // by menu choice and whole steps
+  std::map<std::string, std::string> uncut[5][3];  // by menu choice and whole steps
   for (int itype = 1; itype <= 4; ++itype) {
     for (int steps = 1; steps <= 2; ++steps) {
       uncut[itype][steps] = OUTPUTS(s, whole.substr(0, step_end[steps]), itype, r);

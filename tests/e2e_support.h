@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <chrono>
 #include <csignal>
@@ -19,6 +21,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -54,6 +57,14 @@ struct NODE { double X = 0, Y = 0, NPAR1 = 0, NPAR2 = 0; std::int32_t NCODE = 0;
 struct ELEMENT { std::int32_t IX[5] = {0, 0, 0, 0, 0}; double EPAR = 0; };  // corners, attribute
 struct NODE_RESULT { std::int32_t NFLAG = 0; double H = 0, Q = 0; };
 struct ELEMENT_RESULT { double VX = 0, VY = 0; };
+
+// IX as the store holds it: column by column, columns MAXN long; each row holds
+// corners 1-4 and the attribute.
+inline std::vector<std::int32_t> MAKE_IX(std::size_t MAXN, const std::vector<std::array<int, 5>>& ROWS) {
+  std::vector<std::int32_t> ix(5 * MAXN, 0);
+  for (std::size_t k = 0; k < 5 * ROWS.size(); ++k) ix[k % 5 * MAXN + k / 5] = ROWS[k / 5][k % 5];
+  return ix;
+}
 
 // The five records of the model part; the counts are the sizes of the lists
 // (braced lists, arrays, vectors or spans; likewise for a step).
@@ -105,6 +116,18 @@ constexpr std::int64_t EXIT_STATUS(std::uint32_t documented) {
 // After failure report N: hexadecimal C0000000 plus N.
 constexpr std::int64_t REPORT_STATUS(int report) { return EXIT_STATUS(0xC0000000U + static_cast<std::uint32_t>(report)); }
 
+// The line of failure report REPORT on standard error, for UNIT and FILE.
+inline std::string SEVERE(int report, int unit, std::string_view file) {
+  static const std::map<int, std::string_view> MESSAGES{
+      {9, "permission to access file denied"}, {24, "end-of-file during read"}, {29, "file not found"},
+      {30, "open failure"}, {38, "error during write"}, {39, "error during read"}, {42, "no such device"},
+      {43, "file name specification error"}, {47, "write to READONLY file"},
+      {59, "list-directed I/O syntax error"}, {64, "input conversion error"},
+      {67, "input statement requires too much data"}};
+  return "forrtl: severe (" + std::to_string(report) + "): " + std::string(MESSAGES.at(report)) + ", unit " +
+         std::to_string(unit) + ", file " + std::string(file) + "\n";
+}
+
 inline std::string READ_PATH(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -126,27 +149,40 @@ std::string SYSTEM_TEXT(unsigned code);
 // The letter of a drive the system does not have.
 std::string MISSING_DRIVE();
 #else
-// Spawned, not forked: the test process may be large.
+// Start ARGV in DIR; standard stream K comes from descriptor FDS[K] or, where that is
+// -1, from the file PATHS[K] (read for input, made anew for output). Spawned, not
+// forked: the test process may be large. The process id, or -1.
+inline pid_t SPAWN(const std::filesystem::path& dir, std::vector<std::string> argv,
+                   const std::array<std::string, 3>& paths, std::array<int, 3> fds = {-1, -1, -1},
+                   char** env = environ) {
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  for (int k = 0; k < 3; ++k) {
+    if (fds[k] >= 0) ::posix_spawn_file_actions_adddup2(&actions, fds[k], k);
+    else ::posix_spawn_file_actions_addopen(&actions, k, paths[k].c_str(),
+                                            k ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
+  }
+  ::posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env) != 0) pid = -1;
+  ::posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
 inline RUN RUN_PROGRAM(const std::filesystem::path& dir, const char* program,
                        std::string_view input, const std::vector<std::string>& args) {
   const std::filesystem::path io = dir.parent_path();
   WRITE_PATH(io / "stdin", input);
-  std::vector<char*> argv{const_cast<char*>(program)};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const std::string streams[3] = {io / "stdin", io / "stdout", io / "stderr"};
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  for (int fd = 0; fd < 3; ++fd)
-    ::posix_spawn_file_actions_addopen(&actions, fd, streams[fd].c_str(),
-                                       fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0644);
-  ::posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-  pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  if (const rlimit cpu{30, 30}; !failed) ::prlimit(pid, RLIMIT_CPU, &cpu, nullptr);  // 30 s of CPU
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const std::array<std::string, 3> streams{io / "stdin", io / "stdout", io / "stderr"};
+  const pid_t pid = SPAWN(dir, argv, streams);
+  if (const rlimit cpu{30, 30}; pid > 0) ::prlimit(pid, RLIMIT_CPU, &cpu, nullptr);  // 30 s of CPU
   int status = 0;
-  if (failed || ::waitpid(pid, &status, 0) != pid) return {};
+  if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return {};
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
           READ_PATH(streams[1]), READ_PATH(streams[2])};
 }
@@ -175,11 +211,28 @@ struct SCRATCH {
   void WRITE(std::string_view name, std::string_view bytes) const { WRITE_PATH(DIR / name, bytes); }
   std::string READ(std::string_view name) const { return READ_PATH(DIR / name); }
   bool EXISTS(std::string_view name) const { return std::filesystem::exists(DIR / name); }
+  // Every regular file of the directory but those named in INPUTS, by name.
+  std::map<std::string, std::string> FILES(std::initializer_list<std::string_view> inputs) const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(DIR))
+      if (std::string name = entry.path().filename().string();
+          entry.is_regular_file() && std::find(inputs.begin(), inputs.end(), name) == inputs.end())
+        files[name] = READ(name);
+    return files;
+  }
 
   RUN CONVERT(std::string_view input, const std::vector<std::string>& args = {}) const {
     return RUN_PROGRAM(DIR, KOVACONV_EXE, input, args);
   }
 };
+
+// A result file of about NODES nodes and STEPS steps (and its WORK.LST) made in S
+// by the sample generator; empty when it failed.
+inline std::string GENERATE(const SCRATCH& s, int nodes, int steps) {
+  const RUN r =
+      RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "", {"--nodes", std::to_string(nodes), "--steps", std::to_string(steps)});
+  return r.STATUS == 0 ? s.READ("result.bin") : "";
+}
 
 // The full path that failure reports show for NAME in the scratch directory
 // (on Windows: drive letter and backslashes, "." and ".." resolved).

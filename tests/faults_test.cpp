@@ -22,7 +22,7 @@
 
 namespace {
 
-using FILES = std::map<std::string, std::string>;
+using FILES = std::map<std::string, std::string>;  // by name
 using CLOCK = std::chrono::steady_clock;
 
 #ifdef KOVA_SANITIZED_BUILD
@@ -37,11 +37,7 @@ const std::string TERMINATED = "kovaconv: terminated\n";
 const std::string OUT_OF_MEMORY = "kovaconv: error: out of memory\n";
 
 // A result file of HEAD, a hole of HOLE zero bytes that takes no disk space, and TAIL.
-struct RESULT {
-  std::string HEAD;
-  std::uint64_t HOLE = 0;
-  std::string TAIL;
-};
+struct RESULT { std::string HEAD; std::uint64_t HOLE = 0; std::string TAIL; };
 
 // Runs take the result file from beside their directory ("../r.bin"), so that
 // the directory itself can be a small file system holding only the outputs.
@@ -54,15 +50,6 @@ void PREPARE(const e2e::SCRATCH& s, const RESULT& result) {
 }
 void PREPARE(const e2e::SCRATCH& s, const std::string& result) { PREPARE(s, RESULT{result, 0, ""}); }
 
-// Every file of the run's directory but WORK.LST.
-FILES OUTPUT_FILES(const e2e::SCRATCH& s) {
-  FILES files;
-  for (const auto& entry : std::filesystem::directory_iterator(s.DIR))
-    if (std::string name = entry.path().filename(); name != "WORK.LST" && entry.is_regular_file())
-      files[name] = s.READ(name);
-  return files;
-}
-
 // A conversion, through prlimit when LIMITS are given.
 e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<std::string> limits = {}) {
   if (limits.empty()) return s.CONVERT(answers);
@@ -71,39 +58,34 @@ e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<st
 }
 
 // What the undisturbed run writes: its files and its console output.
-struct NORMAL {
-  FILES FILES_;
-  std::string OUT;
-};
+struct NORMAL { FILES FILES_; std::string OUT; };
 NORMAL NORMAL_RUN(const std::string& result, std::string_view answers, std::string_view err = "") {
   e2e::SCRATCH s;
   PREPARE(s, result);
   const e2e::RUN r = CONVERT(s, answers);
   EXPECT_EQ(r.STATUS, 0);
   EXPECT_EQ(r.ERR, err);
-  return {OUTPUT_FILES(s), r.OUT};
+  return {s.FILES({"WORK.LST"}), r.OUT};
 }
 
 // Each file the run left is a whole-record prefix of its normal contents (the
 // same contents when WHOLE), and so is the console output; a run that ended
 // with a line on standard error did not show the termination message.
-void EXPECT_WHOLE_RECORDS(const e2e::SCRATCH& s, const e2e::RUN& r, const NORMAL& normal,
-                          bool whole) {
-  const auto expect_prefix = [whole](const std::string& name, const std::string& got,
-                                     const std::string& full) {
+void EXPECT_WHOLE_RECORDS(const e2e::SCRATCH& s, const e2e::RUN& r, const NORMAL& normal, bool whole) {
+  const auto expect_prefix = [whole](const std::string& name, const std::string& got, const std::string& full) {
     if (whole) {
       EXPECT_EQ(got.size(), full.size()) << name;
     }
     EXPECT_TRUE(full.starts_with(got)) << name << ": " << got.size() << " of " << full.size();
     EXPECT_TRUE(got.empty() || got.ends_with("\r\n")) << name;
   };
-  for (const auto& [name, bytes] : OUTPUT_FILES(s)) {
+  for (const auto& [name, bytes] : s.FILES({"WORK.LST"})) {
     const auto full = normal.FILES_.find(name);
     ASSERT_NE(full, normal.FILES_.end()) << name;
     expect_prefix(name, bytes, full->second);
   }
   if (whole) {
-    EXPECT_EQ(OUTPUT_FILES(s).size(), normal.FILES_.size());
+    EXPECT_EQ(s.FILES({"WORK.LST"}).size(), normal.FILES_.size());
   }
   expect_prefix("console", r.OUT, normal.OUT);
   if (!r.ERR.empty()) {
@@ -123,15 +105,6 @@ struct SMALL_DISK {
   }
 };
 
-// A result file of about NODES nodes and STEPS steps from the sample generator.
-std::string SAMPLE(int nodes, int steps) {
-  e2e::SCRATCH s;
-  const e2e::RUN r = e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "",
-                                      {"--nodes", std::to_string(nodes), "--steps", std::to_string(steps)});
-  EXPECT_EQ(r.STATUS, 0);
-  return s.READ("result.bin");
-}
-
 // The model part of a result file: its first five records.
 std::string MODEL_OF(const std::string& result) {
   std::size_t at = 0;
@@ -146,8 +119,7 @@ std::size_t STEP_QUESTION_END(std::string_view out) {
 }
 
 std::string REPORT_38(const e2e::SCRATCH& s, const char* os_text, int unit, const char* name) {
-  return std::string("forrtl: ") + os_text + "\n" +
-         probe::SEVERE(38, "error during write", unit, e2e::REPORTED_PATH(s, name));
+  return std::string("forrtl: ") + os_text + "\n" + e2e::SEVERE(38, unit, e2e::REPORTED_PATH(s, name));
 }
 
 }  // namespace
@@ -156,7 +128,7 @@ std::string REPORT_38(const e2e::SCRATCH& s, const char* os_text, int unit, cons
 // whole records, the other units' last writes too, and reported instead of a
 // normal end, even when all output was still buffered at the termination message.
 TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
-  const std::string result = SAMPLE(4000, 10);
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 4000, 10);
   const std::string tecplot_all = e2e::ANSWERS(2, "out.dat", -1), tecplot_final = e2e::ANSWERS(2, "out.dat", 0);
   const std::string atlas_all = e2e::ANSWERS(3, "", -1);
   const struct {
@@ -192,7 +164,7 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
     // The whole records that reached the file before the refusal stay: the
     // outputs fill the room up to a record and the file system's page rounding.
     std::size_t kept = 0;
-    for (const auto& [name, bytes] : OUTPUT_FILES(s)) kept += bytes.size();
+    for (const auto& [name, bytes] : s.FILES({"WORK.LST"})) kept += bytes.size();
     const std::size_t room = c.DISK > 0 ? c.DISK : file_size_limit;
     EXPECT_GT(kept + (c.DISK > 0 ? 16 << 10 : 200), room);
   }
@@ -202,7 +174,7 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
 // record cannot hold it cost next to nothing; a store that cannot be had is the
 // out-of-memory end.
 TEST(Faults, MemoryIsBoundedByTheCounts) {
-  const std::string result = SAMPLE(400, 3);
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 3);
   const std::string model = MODEL_OF(result), steps = result.substr(model.size());
   const std::string answers = e2e::ANSWERS(2, "out.dat", -1);
   const NORMAL normal = NORMAL_RUN(result, answers);
@@ -248,7 +220,7 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
     const std::string result_path = (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string();
     EXPECT_EQ(r.ERR, c.STATUS == 0    ? ""
                      : c.STATUS == 71 ? OUT_OF_MEMORY
-                                      : probe::SEVERE(67, "input statement requires too much data", 10, result_path));
+                                      : e2e::SEVERE(67, 10, result_path));
     EXPECT_WHOLE_RECORDS(s, r, normal, c.STATUS == 0);
     // The count is judged from the length field: nothing of the record is read.
     if (c.STATUS == 67) {
@@ -261,7 +233,7 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
 // blocked: the run ends within a second with its line and status, and regular
 // files hold whole records.
 TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
-  const std::string result = SAMPLE(3000, 5);
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 3000, 5);
   const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
   const NORMAL normal = NORMAL_RUN(result, femap);
 

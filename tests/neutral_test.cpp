@@ -21,13 +21,6 @@ static LINES RECORDS(std::string_view B) {
   return L;
 }
 
-// IX column by column, columns MAXN long; each row holds corners 1-4 and the attribute.
-static std::vector<std::int32_t> MAKE_IX(std::size_t MAXN, std::vector<std::array<int, 5>> ROWS) {
-  std::vector<std::int32_t> ix(5 * MAXN, 0);
-  for (std::size_t k = 0; k < 5 * ROWS.size(); ++k) ix[k % 5 * MAXN + k / 5] = ROWS[k / 5][k % 5];
-  return ix;
-}
-
 // The records of the first output set, written with work arrays full of junk.
 static LINES WRITE_STEP(const VALUES& H, const VALUES& Q, const VALUES& VX, const VALUES& VY,
                         INTS IX, int NUMNP, int NUMEL, int MAXN, double TIME) {
@@ -48,7 +41,7 @@ static std::size_t VECTOR_AT(int V, std::size_t NUMNP, std::size_t NUMEL) {
 TEST(NeutralModel, OpeningNodesAndElementShapes) {
   OUTPUT& O = CONNECT_MEMORY_UNIT(8);
   // 9.00000048 lies past the midpoint of the 4-byte reals 9 and 9 + 2^-20: it shows 9.000001.
-  const auto IX = MAKE_IX(6, {{1, 2, 3, 4, 1}, {12, 13, 27, 0, 0}, {1, 2, 3, 3, -1},
+  const auto IX = e2e::MAKE_IX(6, {{1, 2, 3, 4, 1}, {12, 13, 27, 0, 0}, {1, 2, 3, 3, -1},
                               {1, 2, 0, 0, 5}});
   WRITE_NEUTRAL_MODEL(std::vector{10.0, 0.1, 9.00000048}, std::vector{-2.5, 123456.789, 0.0}, IX,
                       3, 4, 6, 8);
@@ -81,7 +74,7 @@ TEST(NeutralModel, OpeningNodesAndElementShapes) {
 
   // No nodes and no elements: both blocks are their frame lines alone.
   OUTPUT& P = CONNECT_MEMORY_UNIT(8);
-  WRITE_NEUTRAL_MODEL(std::vector{0.0}, std::vector{0.0}, MAKE_IX(1, {}), 0, 0, 1, 8);
+  WRITE_NEUTRAL_MODEL(std::vector{0.0}, std::vector{0.0}, e2e::MAKE_IX(1, {}), 0, 0, 1, 8);
   const LINES M = RECORDS(P.MEMORY);
   ASSERT_EQ(M.size(), 80U);
   EXPECT_EQ(LINES(M.begin() + 74, M.end()),
@@ -91,7 +84,7 @@ TEST(NeutralModel, OpeningNodesAndElementShapes) {
 TEST(NeutralGroup, MembersAreElementsWithPositiveAttribute) {
   OUTPUT& O = CONNECT_MEMORY_UNIT(8);
   std::int32_t NGRPID = 20000;
-  const auto IX = MAKE_IX(5, {{1, 2, 3, 0, 3}, {1, 2, 3, 0, 0}, {1, 2, 3, 0, -2}, {1, 2, 3, 0, 1}});
+  const auto IX = e2e::MAKE_IX(5, {{1, 2, 3, 0, 3}, {1, 2, 3, 0, 0}, {1, 2, 3, 0, -2}, {1, 2, 3, 0, 1}});
   WRITE_NEUTRAL_GROUP(IX, 4, 5, 8, NGRPID);
   LINES E{"   -1", "   408", "       20001 ,1", "ELEM-GROUP 0 ",
           " 0,0,0", " 0,0,0,0,0.,0.", " 0,0"};
@@ -104,7 +97,7 @@ TEST(NeutralGroup, MembersAreElementsWithPositiveAttribute) {
 TEST(NeutralStep, OutputSetAndEightVectors) {
   // Element 1 (3, -4) on nodes 1 and 2, element 2 (1, 0) on node 2 alone:
   // node 1 averages to (3, -4), node 2 to (2, -2); node speeds 5 and sqrt(8).
-  const auto IX = MAKE_IX(3, {{1, 2, 0, 0, 1}, {2, 0, 0, 0, 1}});
+  const auto IX = e2e::MAKE_IX(3, {{1, 2, 0, 0, 1}, {2, 0, 0, 0, 1}});
   const LINES L = WRITE_STEP({10.0, 12.5}, {0.5, -0.25}, {3, 1}, {-4, 0}, IX, 2, 2, 3, 3600.0);
   const std::string END4 = "          -1 ,  0.0000000E+00";
   const std::string END8 = "          -1 ,  0.000000000000000E+000";
@@ -147,7 +140,7 @@ TEST(NeutralStep, AveragingAndExtremes) {
   // A quadrilateral (1, 0) and a triangle stored as (2, 5, 3, 3) with (4, 0): node 3 gets
   // the triangle twice, (1 + 4 + 4) / 3 = 3. Node 6 is named by no element. Corners 9
   // and -1 name no node of the model and take no share.
-  const auto IX = MAKE_IX(4, {{1, 2, 3, 4, 1}, {2, 5, 3, 3, 0}, {9, -1, 0, 0, -3}});
+  const auto IX = e2e::MAKE_IX(4, {{1, 2, 3, 4, 1}, {2, 5, 3, 3, 0}, {9, -1, 0, 0, -3}});
   const LINES L = WRITE_STEP({-3.0, -12.5, -7.0, -12.5, -4.0, -5.0}, {7.0, 9.0, 9.0, 7.0, 7.0, 7.0},
                              {1.0, 4.0, 1.45}, {0.0, 0.0, 4.0}, IX, 6, 3, 4, 0.0);
   ASSERT_EQ(L.size(), 9U + 3 + 5 * (8 + 6) + 3 * (8 + 3));

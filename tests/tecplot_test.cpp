@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e_support.h"
 #include "recordio/units.h"
 #include "writers/writers.h"
 
@@ -22,11 +23,8 @@ TEST(TecplotBlock, CountedElementsCornersAndPlainMeans) {
   const std::vector<double> X = {0, 10, 10, 0, 20, 20}, Y = {0, 0, 10, 10, 0, 10};
   const std::vector<double> H = {12.5, 12.25, 3, 0, -1.5, 1};
   const std::vector<double> VX = {1, 3, 100, 4, 7}, VY = {2, -4, 100, 5, 7};
-  const std::int32_t ROWS[NUMEL][5] = {
-      {1, 2, 3, 4, 1}, {2, 5, 3, 3, 2}, {3, 5, 6, 6, 0}, {1, 3, 4, 0, 3}, {5, 6, 3, 3, -2}};
-  std::vector<std::int32_t> IX(5 * MAXN, 0), NCNT(8, 99);
-  for (int e = 0; e < NUMEL; ++e)
-    for (int j = 0; j < 5; ++j) IX[j * MAXN + e] = ROWS[e][j];
+  std::vector<std::int32_t> IX = e2e::MAKE_IX(MAXN, {{1, 2, 3, 4, 1}, {2, 5, 3, 3, 2}, {3, 5, 6, 6, 0},
+                                                   {1, 3, 4, 0, 3}, {5, 6, 3, 3, -2}}), NCNT(8, 99);
   std::vector<double> VXN(8, 123.0), VYN(8, 123.0);
   auto block = [&] {
     OUTPUT& out = CONNECT_MEMORY_UNIT(8);

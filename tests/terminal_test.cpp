@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <cctype>
 #include <chrono>
+#include <regex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,17 +39,10 @@ const std::string DATA_OK_UTF8 = "                デ－タ－ＯＫ？　Ｙ／
 const std::string TERMINATION = "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
 
 // Where a run's standard output and error go, and its locale.
-struct SETUP {
-  const char* LOCALE;
-  bool OUT_ON_TERMINAL;
-  bool ERR_ON_TERMINAL;
-};
+struct SETUP { const char* LOCALE; bool OUT_ON_TERMINAL, ERR_ON_TERMINAL; };
 
 // What came out: the terminal's bytes and the bytes of the streams sent to files.
-struct SEEN {
-  int STATUS = -1;
-  std::string TERMINAL, OUT, ERR;
-};
+struct SEEN { int STATUS = -1; std::string TERMINAL, OUT, ERR; };
 
 // Run kovaconv in the scratch directory with the answers on standard input. The
 // output file slow.plt is a FIFO that is read only after WAIT: the conversion
@@ -61,31 +54,13 @@ SEEN RUN_SLOWED(const e2e::SCRATCH& s, const SETUP& setup, std::chrono::millisec
   termios raw{};
   ::cfmakeraw(&raw);  // the bytes exactly as written, no line-end translation
   if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
-
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_addopen(&actions, 0, (io / "stdin").c_str(), O_RDONLY, 0);
-  const std::string files[2] = {io / "stdout", io / "stderr"};
-  const bool on_terminal[2] = {setup.OUT_ON_TERMINAL, setup.ERR_ON_TERMINAL};
-  for (int k = 0; k < 2; ++k) {
-    if (on_terminal[k]) {
-      ::posix_spawn_file_actions_adddup2(&actions, slave, k + 1);
-    } else {
-      ::posix_spawn_file_actions_addopen(&actions, k + 1, files[k].c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    }
-  }
-  ::posix_spawn_file_actions_addclose(&actions, master);
-  ::posix_spawn_file_actions_addclose(&actions, slave);
-  ::posix_spawn_file_actions_addchdir_np(&actions, s.DIR.c_str());
+  for (int fd : {master, slave}) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   const std::string locale = std::string("LC_ALL=") + setup.LOCALE;
   char* env[] = {const_cast<char*>(locale.c_str()), nullptr};
-  char* argv[] = {const_cast<char*>(KOVACONV_EXE), nullptr};
-  pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, KOVACONV_EXE, &actions, nullptr, argv, env);
-  ::posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = e2e::SPAWN(s.DIR, {KOVACONV_EXE}, {io / "stdin", io / "stdout", io / "stderr"},
+                               {-1, setup.OUT_ON_TERMINAL ? slave : -1, setup.ERR_ON_TERMINAL ? slave : -1}, env);
   ::close(slave);
-  if (failed) {
+  if (pid < 0) {
     ::close(master);
     return {};
   }
@@ -181,7 +156,7 @@ TEST(ConsoleUtf8, ConvertsCharactersPassesOtherBytesJoinsSplitCharacters) {
 // gets the code page 932 bytes.
 TEST(Terminal, Utf8ConsoleAndProgressLineOnlyOnATerminal) {
   e2e::SCRATCH s;
-  ASSERT_EQ(e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "", {"--nodes", "400", "--steps", "120"}).STATUS, 0);
+  ASSERT_FALSE(e2e::GENERATE(s, 400, 120).empty());
   ASSERT_EQ(::mkfifo((s.DIR / "slow.plt").c_str(), 0644), 0);
   const auto stall = std::chrono::milliseconds(1300);
 
@@ -194,29 +169,16 @@ TEST(Terminal, Utf8ConsoleAndProgressLineOnlyOnATerminal) {
   // X.X MB written, Y.Y MB/s", blanks after it over a longer earlier one; the
   // last one is blanked over its whole width and the termination message
   // follows at once.
+  const std::regex drawing(R"(\rkovaconv: (1 step|(?!1 )\d+ steps) read, \d+\.\d+ MB written, \d+\.\d+ MB/s *)");
   std::size_t width = 0, drawings = 0, after = 0;
   for (std::size_t at = t.TERMINAL.find("\rkovaconv: "); at != std::string::npos;
        at = t.TERMINAL.find("\rkovaconv: ", at + 1), ++drawings) {
-    std::size_t end = at + 11;
-    const auto digits = [&] {
-      const std::size_t from = end;
-      while (end < t.TERMINAL.size() && std::isdigit(static_cast<unsigned char>(t.TERMINAL[end])))
-        ++end;
-      return end > from;
-    };
-    const auto text = [&](std::string_view what) {
-      const bool there = t.TERMINAL.compare(end, what.size(), what) == 0;
-      end += what.size();
-      return there;
-    };
-    const bool one = t.TERMINAL.compare(end, 2, "1 ") == 0;
-    EXPECT_TRUE(digits() && text(one ? " step read, " : " steps read, ") && digits() && text(".") &&
-                digits() && text(" MB written, ") && digits() && text(".") && digits() &&
-                text(" MB/s"))
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(t.TERMINAL.cbegin() + static_cast<std::ptrdiff_t>(at), t.TERMINAL.cend(), m,
+                                  drawing, std::regex_constants::match_continuous))
         << t.TERMINAL.substr(at, 80);
-    while (end < t.TERMINAL.size() && t.TERMINAL[end] == ' ') ++end;
-    width = end - at - 1;
-    after = end;
+    width = static_cast<std::size_t>(m.length()) - 1;
+    after = at + static_cast<std::size_t>(m.length());
   }
   EXPECT_GE(drawings, 1U);
   std::string blanked(width + 2, ' ');

@@ -39,8 +39,7 @@ TEST(UnformattedRecords, CutOrLyingTailsAreTheEndOfFileWithOrWithoutTheBranch) {
       const e2e::RUN r =
           probe::RUN(S, std::string("open 10 res.bin old u;fetch 10;ints 1;end 10;") + fetch);
       EXPECT_EQ(r.OUT, "LEN 4\r\nINT 5\r\nEND F\r\n");
-      EXPECT_EQ(r.ERR, probe::SEVERE(24, "end-of-file during read", 10,
-                                     e2e::REPORTED_PATH(S, "res.bin")));
+      EXPECT_EQ(r.ERR, e2e::SEVERE(24, 10, e2e::REPORTED_PATH(S, "res.bin")));
       EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
     }
   }
@@ -56,8 +55,7 @@ TEST(UnformattedRecords, RecordsTooShortForTheirItemsAreReport67) {
     SCOPED_TRACE(t.TAKE);
     const e2e::RUN r = probe::RUN(S, std::string("open 10 res.bin old u;fetch 10;") + t.TAKE);
     EXPECT_EQ(r.OUT, t.OUT);
-    EXPECT_EQ(r.ERR, probe::SEVERE(67, "input statement requires too much data", 10,
-                                   e2e::REPORTED_PATH(S, "res.bin")));
+    EXPECT_EQ(r.ERR, e2e::SEVERE(67, 10, e2e::REPORTED_PATH(S, "res.bin")));
     EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(67));
   }
 }

@@ -1,9 +1,5 @@
 #pragma once
 // Runs of the record probe (tests/probe/record_probe.cpp) in a scratch directory.
-#ifndef _WIN32
-#include <spawn.h>
-#endif
-
 #include "tests/e2e_support.h"
 
 namespace probe {
@@ -13,12 +9,6 @@ inline e2e::RUN RUN(const e2e::SCRATCH& S, std::string script, std::string_view 
                     std::vector<std::string> args = {}) {
   args.insert(args.begin(), std::move(script));
   return e2e::RUN_PROGRAM(S.DIR, RECORD_PROBE_EXE, input, args);
-}
-
-// The line of a failure report on standard error.
-inline std::string SEVERE(int report, std::string_view message, int unit, std::string_view file) {
-  return "forrtl: severe (" + std::to_string(report) + "): " + std::string(message) + ", unit " +
-         std::to_string(unit) + ", file " + std::string(file) + "\n";
 }
 
 // Wait (at most 20 s) until the file at PATH holds at least BYTES bytes.
@@ -90,21 +80,11 @@ struct LIVE {
   LIVE(const e2e::SCRATCH& S, std::vector<std::string> args, std::string out_path = {})
       : OUT_PATH(out_path.empty() ? (S.ROOT / "stdout").string() : out_path),
         ERR_PATH((S.ROOT / "stderr").string()) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
-    posix_spawn_file_actions_addopen(&fa, 1, OUT_PATH.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, ERR_PATH.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&fa, S.DIR.c_str());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (::posix_spawn(&PID, argv[0], &fa, nullptr, argv.data(), environ) != 0) PID = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    ::close(fds[0]);
-    INPUT = fds[1];
+    if (int fds[2]; ::pipe2(fds, O_CLOEXEC) == 0) {
+      PID = e2e::SPAWN(S.DIR, std::move(args), {"", OUT_PATH, ERR_PATH}, {fds[0], -1, -1});
+      ::close(fds[0]);
+      INPUT = fds[1];
+    }
   }
   ~LIVE() {
     if (INPUT >= 0) ::close(INPUT);
