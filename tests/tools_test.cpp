@@ -52,6 +52,16 @@ e2e::RUN RUN(const e2e::SCRATCH& s, const char* exe, const std::vector<std::stri
   return e2e::RUN_PROGRAM(s.DIR, exe, "", args);
 }
 
+// Usage errors and a file that cannot be opened: status 2, one line on standard error.
+void EXPECT_USAGE_ERRORS(const e2e::SCRATCH& s, const char* exe, const std::vector<std::vector<std::string>>& argss) {
+  for (const std::vector<std::string>& args : argss) {
+    const e2e::RUN run = RUN(s, exe, args);
+    EXPECT_EQ(run.STATUS, 2) << args.size();
+    EXPECT_TRUE(run.OUT.empty());
+    EXPECT_EQ(std::count(run.ERR.begin(), run.ERR.end(), '\n'), 1) << run.ERR;
+  }
+}
+
 }  // namespace
 
 TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
@@ -75,58 +85,41 @@ TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
 TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
   const std::string whole = MODEL() + STEP_1() + STEP_2();
   const std::string model = MODEL(), step1 = STEP_1(), step2 = STEP_2();
-  struct CASE {
-    const char* what;
-    std::string file;
-    std::string end;  // the JSON end object
-    int steps;
+  // Where the damage lies and why (the JSON end object); STEPS whole steps are listed before it.
+  const struct { const char* what; std::string file; int byte; const char* reason; int steps; } cases[] = {
+      {"two bytes after the last step", whole + std::string("\x0c\0", 2), 820,
+       "the file ends inside a record length field", 2},
+      {"cut in step 2's header", whole.substr(0, 630), 620, "record length runs past the end of the file", 1},
+      {"cut in step 2's elements", whole.substr(0, 810), 748, "record length runs past the end of the file", 1},
+      {"negative length of step 2's nodes", model + step1 + step2.substr(0, 20) + e2e::INT4(-1) + step2.substr(24),
+       640, "negative record length", 1},
+      {"step 2's elements: room for three of four", model + step1 + step2.substr(0, 128) +
+       e2e::FRAME(std::string(48, '\0')), 748, "record too short for its items", 1},
+      {"model part ends after the nodes", whole.substr(0, 288), 288, "the file ends where a record is due", 0},
+      // Last: a node count far beyond its record, found from the length field
+      // (nothing allocated for it); what was not read is null.
+      {"node count beyond its record", model.substr(0, 88) + e2e::FRAME(e2e::INT4(1000000000)) + model.substr(100),
+       100, "record too short for its items", 0},
   };
-  const CASE cases[] = {
-      {"two bytes after the last step", whole + std::string("\x0c\0", 2), "{\"clean\": false, \"byte\": 820, \"reason\": "
-       "\"the file ends inside a record length field\"}", 2},
-      {"cut in step 2's header", whole.substr(0, 630), "{\"clean\": false, \"byte\": 620, \"reason\": "
-       "\"record length runs past the end of the file\"}", 1},
-      {"cut in step 2's elements", whole.substr(0, 810), "{\"clean\": false, \"byte\": 748, \"reason\": "
-       "\"record length runs past the end of the file\"}", 1},
-      {"negative length of step 2's nodes", model + step1 + step2.substr(0, 20) + e2e::INT4(-1) +
-       step2.substr(24), "{\"clean\": false, \"byte\": 640, \"reason\": \"negative record length\"}", 1},
-      {"step 2's elements: room for three of four", model + step1 + step2.substr(0, 128) + e2e::FRAME(std::string(48, '\0')),
-       "{\"clean\": false, \"byte\": 748, \"reason\": \"record too short for its items\"}", 1},
-      {"model part ends after the nodes", whole.substr(0, 288), "{\"clean\": false, \"byte\": 288, "
-       "\"reason\": \"the file ends where a record is due\"}", 0},
-  };
-  for (const CASE& c : cases) {
-    e2e::SCRATCH s;
+  e2e::SCRATCH s;
+  e2e::RUN run;
+  for (const auto& c : cases) {
     s.WRITE("r.bin", c.file);
-    const e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
+    run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
     EXPECT_EQ(run.STATUS, 1) << c.what;
-    EXPECT_NE(run.OUT.find("\"end\": " + c.end + "}\n"), std::string::npos) << c.what << ": " << run.OUT;
+    EXPECT_NE(run.OUT.find("\"end\": {\"clean\": false, \"byte\": " + std::to_string(c.byte) + ", \"reason\": \"" +
+                           c.reason + "\"}}\n"), std::string::npos) << c.what << ": " << run.OUT;
     EXPECT_EQ(run.OUT.find("\"index\": " + std::to_string(c.steps + 1)), std::string::npos) << c.what;
     if (c.steps > 0) {
       EXPECT_NE(run.OUT.find("\"index\": " + std::to_string(c.steps)), std::string::npos) << c.what;
     }
   }
-
-  // A node count far beyond its record: found from the length field, nothing
-  // allocated for it; what was not read is null.
-  e2e::SCRATCH s;
-  s.WRITE("r.bin", model.substr(0, 88) + e2e::FRAME(e2e::INT4(1000000000)) + model.substr(100));
-  e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
-  EXPECT_EQ(run.STATUS, 1);
   EXPECT_NE(run.OUT.find("\"nodes\": 1000000000, \"elements\": null,"), std::string::npos) << run.OUT;
-  EXPECT_NE(run.OUT.find("\"byte\": 100, \"reason\": \"record too short for its items\""), std::string::npos);
   run = RUN(s, KOVAINFO_EXE, {"r.bin"});
   EXPECT_NE(run.OUT.find("\nend             damaged at byte 100: record too short for its items\n"),
             std::string::npos) << run.OUT;
 
-  // Usage errors and a file that cannot be opened: status 2 and one line.
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{}, {"--jsn", "r.bin"}, {"r.bin", "r.bin"}, {"absent.bin"}}) {
-    run = RUN(s, KOVAINFO_EXE, args);
-    EXPECT_EQ(run.STATUS, 2) << args.size();
-    EXPECT_TRUE(run.OUT.empty());
-    EXPECT_EQ(std::count(run.ERR.begin(), run.ERR.end(), '\n'), 1) << run.ERR;
-  }
+  EXPECT_USAGE_ERRORS(s, KOVAINFO_EXE, {{}, {"--jsn", "r.bin"}, {"r.bin", "r.bin"}, {"absent.bin"}});
 }
 
 TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
@@ -192,10 +185,6 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.DIR / "full"), {}), 1);
 #endif
 
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}}) {
-    run = RUN(s, KOVA2VTK_EXE, args);
-    EXPECT_EQ(run.STATUS, 2) << args.size();
-    EXPECT_EQ(std::count(run.ERR.begin(), run.ERR.end(), '\n'), 1) << run.ERR;
-  }
+  EXPECT_USAGE_ERRORS(s, KOVA2VTK_EXE,
+                      {{}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}});
 }
