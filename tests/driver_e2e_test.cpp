@@ -27,9 +27,7 @@ const std::string OPENING =
 // (two blanks first), NUMEL 1 in 12 columns; then the data-OK question.
 const std::string CONFIRMATION =
     " \x90\xDF\x93\x5F\x91\x8D\x90\x94\x81\x40           4"
-    "   \x97\x76\x91\x66\x91\x8D\x90\x94\x81\x40           1\r\n"
-    " \r\n                \x83\x66\x81\x7C\x83\x5E\x81\x7C\x82\x6E\x82\x6A\x81\x48\x81\x40"
-    "\x82\x78\x81\x5E\x82\x4F\x81\x40\x82\x6D\x81\x5E\x82\x50\r\n \r\n" + PROMPT;
+    "   \x97\x76\x91\x66\x91\x8D\x90\x94\x81\x40           1\r\n \r\n" + e2e::DATA_OK_CP932 + " \r\n" + PROMPT;
 const std::string MENU =
     "   Select data-Transfer type\r\n          KOVA-ReStart ------- 1\r\n"
     "          TECPLOT DATA ------- 2\r\n          ATLAS   DATA ------- 3\r\n"
@@ -37,8 +35,7 @@ const std::string MENU =
 const std::string CLOSING =  // the time-step question, then the normal end
     "  Input your interest\tNo. OF TIME STEP\r\n"
     "    If input (<0) No., All time step avairable \r\n"
-    "    If input (0) No., Final time step avairable \r\n" + PROMPT +
-    "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
+    "    If input (0) No., Final time step avairable \r\n" + PROMPT + e2e::TERMINATION;
 const std::string NAME_PROMPT = "   INPUT Output File Name\r\n";
 
 // One square element (attribute 1) on four nodes, and a step of it.

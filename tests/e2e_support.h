@@ -101,6 +101,12 @@ inline std::string ANSWERS(int itype, std::string_view output_name, int nsel) {
          std::to_string(nsel) + "\n";
 }
 
+// Console lines of every run: the data-OK question (code page 932) and the normal end.
+inline const std::string DATA_OK_CP932 =
+    "                \x83\x66\x81\x7C\x83\x5E\x81\x7C\x82\x6E\x82\x6A\x81\x48\x81\x40"
+    "\x82\x78\x81\x5E\x82\x4F\x81\x40\x82\x6D\x81\x5E\x82\x50\r\n";
+inline const std::string TERMINATION = "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
+
 // Exit status and streams of a run; STATUS -1 and the SIGNAL when a signal ended it.
 struct RUN { std::int64_t STATUS = -1; int SIGNAL = 0; std::string OUT, ERR; };
 

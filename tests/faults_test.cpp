@@ -118,10 +118,6 @@ std::size_t STEP_QUESTION_END(std::string_view out) {
   return out.find(question) + question.size();
 }
 
-std::string REPORT_38(const e2e::SCRATCH& s, const char* os_text, int unit, const char* name) {
-  return std::string("forrtl: ") + os_text + "\n" + e2e::SEVERE(38, unit, e2e::REPORTED_PATH(s, name));
-}
-
 }  // namespace
 
 // A write the system refuses partway (full disk, file-size limit) is cut back to
@@ -159,7 +155,8 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
     const e2e::RUN r = c.DISK > 0 ? CONVERT(s, c.ANSWERS)
                                   : CONVERT(s, c.ANSWERS, {"--fsize=" + std::to_string(file_size_limit)});
     EXPECT_EQ(r.STATUS, 38);
-    EXPECT_EQ(r.ERR, REPORT_38(s, c.OS_TEXT, c.UNIT, c.FILE));
+    EXPECT_EQ(r.ERR,
+              std::string("forrtl: ") + c.OS_TEXT + "\n" + e2e::SEVERE(38, c.UNIT, e2e::REPORTED_PATH(s, c.FILE)));
     EXPECT_WHOLE_RECORDS(s, r, normal[c.ANSWERS], false);
     // The whole records that reached the file before the refusal stay: the
     // outputs fill the room up to a record and the file system's page rounding.

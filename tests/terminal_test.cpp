@@ -32,11 +32,7 @@ const std::string COUNTS_CP932 =
     " \x90\xDF\x93\x5F\x91\x8D\x90\x94\x81\x40         400   \x97\x76\x91\x66\x91\x8D\x90\x94\x81\x40"
     "         398\r\n";
 const std::string COUNTS_UTF8 = " 節点総数　         400   要素総数　         398\r\n";
-const std::string DATA_OK_CP932 =
-    "                \x83\x66\x81\x7C\x83\x5E\x81\x7C\x82\x6E\x82\x6A\x81\x48\x81\x40"
-    "\x82\x78\x81\x5E\x82\x4F\x81\x40\x82\x6D\x81\x5E\x82\x50\r\n";
 const std::string DATA_OK_UTF8 = "                デ－タ－ＯＫ？　Ｙ／０　Ｎ／１\r\n";
-const std::string TERMINATION = "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
 
 // Where a run's standard output and error go, and its locale.
 struct SETUP { const char* LOCALE; bool OUT_ON_TERMINAL, ERR_ON_TERMINAL; };
@@ -183,16 +179,16 @@ TEST(Terminal, Utf8ConsoleAndProgressLineOnlyOnATerminal) {
   EXPECT_GE(drawings, 1U);
   std::string blanked(width + 2, ' ');
   blanked.front() = blanked.back() = '\r';
-  EXPECT_EQ(t.TERMINAL.substr(after), blanked + TERMINATION);
+  EXPECT_EQ(t.TERMINAL.substr(after), blanked + e2e::TERMINATION);
 
   SEEN f = RUN_SLOWED(s, {"C.UTF-8", false, false}, stall);
   EXPECT_EQ(f.STATUS, 0);
   EXPECT_EQ(f.TERMINAL, "");
   EXPECT_EQ(f.ERR, "");
-  EXPECT_NE(f.OUT.find(COUNTS_CP932 + " \r\n" + DATA_OK_CP932), std::string::npos);
+  EXPECT_NE(f.OUT.find(COUNTS_CP932 + " \r\n" + e2e::DATA_OK_CP932), std::string::npos);
 
   SEEN c = RUN_SLOWED(s, {"C", true, false}, std::chrono::milliseconds(0));
   EXPECT_EQ(c.STATUS, 0);
-  EXPECT_NE(c.TERMINAL.find(COUNTS_CP932 + " \r\n" + DATA_OK_CP932), std::string::npos);
-  EXPECT_EQ(c.TERMINAL.substr(c.TERMINAL.size() - TERMINATION.size()), TERMINATION);
+  EXPECT_NE(c.TERMINAL.find(COUNTS_CP932 + " \r\n" + e2e::DATA_OK_CP932), std::string::npos);
+  EXPECT_EQ(c.TERMINAL.substr(c.TERMINAL.size() - e2e::TERMINATION.size()), e2e::TERMINATION);
 }
