@@ -127,19 +127,13 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 4000, 10);
   const std::string tecplot_all = e2e::ANSWERS(2, "out.dat", -1), tecplot_final = e2e::ANSWERS(2, "out.dat", 0);
   const std::string atlas_all = e2e::ANSWERS(3, "", -1);
-  const struct {
-    const char* NAME;
-    std::string ANSWERS;
-    std::size_t DISK;  // size of the small file system; 0: the file-size limit instead
-    int UNIT;
-    const char *FILE, *OS_TEXT;
-  } cases[] = {
+  // DISK: the size of the small file system; 0: the file-size limit instead.
+  const struct { const char* NAME; std::string ANSWERS; std::size_t DISK; int UNIT; const char *FILE, *OS_TEXT; }
+      cases[] = {
       {"file-size limit", tecplot_all, 0, 8, "out.dat", "File too large"},
       {"disk full after a megabyte", tecplot_all, 1536 << 10, 8, "out.dat", "No space left on device"},
-      {"disk full, output still buffered", tecplot_final, 64 << 10, 8, "out.dat",
-       "No space left on device"},
-      {"disk full for both ATLAS files", atlas_all, 1100 << 10, 22, "atlas.pst",
-       "No space left on device"},
+      {"disk full, output still buffered", tecplot_final, 64 << 10, 8, "out.dat", "No space left on device"},
+      {"disk full for both ATLAS files", atlas_all, 1100 << 10, 22, "atlas.pst", "No space left on device"},
   };
   const std::size_t file_size_limit = 1572864;
   std::map<std::string, NORMAL> normal;
@@ -192,12 +186,8 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
   const std::size_t line = 70 << 20;
   std::string long_answers = "0";
   long_answers.append(line, ' ').append("x\n0\n").append(1 << 20, '0').append("2").append(answers, 5);
-  const struct {
-    const char* NAME;
-    RESULT FILE;
-    std::string ANSWERS, FIRST_LINE;  // of WORK.LST, when given
-    int STATUS;
-  } cases[] = {
+  // FIRST_LINE: the first line of WORK.LST, when given.
+  const struct { const char* NAME; RESULT FILE; std::string ANSWERS, FIRST_LINE; int STATUS; } cases[] = {
       {"padded title record", padded_title, answers, "", 0},
       {"endless lines", {result, 0, ""}, long_answers, std::string(line, 'w'), 0},
       {"count beyond its record", huge, answers, "", 67},

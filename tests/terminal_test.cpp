@@ -120,10 +120,7 @@ TEST(CommandLine, HelpAndVersionAloneElseFileNames) {
 // the end of one piece is joined with the next piece, and a small output
 // buffer takes the text in turns with the same result.
 TEST(ConsoleUtf8, ConvertsCharactersPassesOtherBytesJoinsSplitCharacters) {
-  struct CASE {
-    std::vector<std::string_view> PIECES;
-    std::string_view SHOWN;
-  };
+  struct CASE { std::vector<std::string_view> PIECES; std::string_view SHOWN; };
   const CASE cases[] = {
       {{"\x90\xDF\x93\x5F"}, "節点"},
       {{"AB \xB1\r\n"}, "AB ｱ\r\n"},                       // half-width katakana, one byte
