@@ -119,6 +119,13 @@ constexpr std::int64_t EXIT_STATUS(std::uint32_t documented) {
   return documented & 0xFF;
 #endif
 }
+// After control-C: on POSIX systems death by SIGINT, which a shell shows as
+// 128 + 2; on Windows the system's status for a process ended by control-C.
+#ifdef _WIN32
+constexpr std::int64_t INTERRUPTED = 0xC000013A;
+#else
+constexpr std::int64_t INTERRUPTED = 128 + SIGINT;
+#endif
 // After failure report N: hexadecimal C0000000 plus N.
 constexpr std::int64_t REPORT_STATUS(int report) { return EXIT_STATUS(0xC0000000U + static_cast<std::uint32_t>(report)); }
 
