@@ -77,9 +77,35 @@ OPENED FAILED_WITH(const std::string& NAME, DWORD err) {
   return OPEN_FAILED(REPORT_FOR_OPEN_ERROR(NAME, err), static_cast<SYS_ERROR>(err));
 }
 
+// The full path of NAME (relative names joined to the current directory),
+// in UTF-16; empty when the system cannot make one.
+std::wstring WIDE_FULL_PATH(const std::string& NAME) {
+  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, NAME.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(wide_length, 1)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, NAME.c_str(), -1, wide.data(), wide_length);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n);  // N counts the terminating zero when the buffer is short
+  }
+}
+
 HANDLE CREATE_HANDLE(const std::string& NAME, DWORD access, DWORD disposition) {
   // Other programs may read and write the file meanwhile, as on other systems.
   constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // A path of MAX_PATH characters or more (a name from the command line) is
+  // opened by its "\\?\" form, which the system takes at any length.
+  if (const std::wstring full = WIDE_FULL_PATH(NAME); full.size() >= MAX_PATH) {
+    const bool unc = full.starts_with(L"\\\\");
+    const std::wstring long_form = unc ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+    return ::CreateFileW(long_form.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  }
   return ::CreateFileA(NAME.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
@@ -174,19 +200,8 @@ void SYS_PLAIN_NEWLINES() noexcept {
 // page both ways, as the narrow functions would pass them.
 std::string SYS_FULL_PATH(std::string_view NAME) {
   const std::string name(NAME);
-  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(wide_length, 1)), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), wide_length);
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0) return name;
-    if (n < full.size()) {
-      full.resize(n);
-      break;
-    }
-    full.resize(n);  // N counts the terminating zero when the buffer is short
-  }
+  const std::wstring full = WIDE_FULL_PATH(name);
+  if (full.empty()) return name;
   const int length = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
                                            nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(length), '\0');

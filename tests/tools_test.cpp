@@ -237,7 +237,9 @@ TEST(Usage, EveryProgramTheSameWay) {
     EXPECT_EQ(r.STATUS, c.STATUS);
     EXPECT_TRUE(r.OUT.starts_with(c.OUT)) << r.OUT;
     EXPECT_TRUE(r.ERR.starts_with(c.ERR)) << r.ERR;
-    if (c.STATUS == 2) EXPECT_EQ(std::count(r.ERR.begin(), r.ERR.end(), '\n'), 1) << r.ERR;
+    if (c.STATUS == 2) {
+      EXPECT_EQ(std::count(r.ERR.begin(), r.ERR.end(), '\n'), 1) << r.ERR;
+    }
     // Nothing is written, not even an empty file.
     EXPECT_EQ(s.FILES({}).size(), 1U);
   }
