@@ -45,6 +45,12 @@ std::int32_t LENGTH_AT(const unsigned char* P) {
 // damage, as is a record shorter than NEEDED. The trailing length field must
 // repeat the leading one; reading it also finds a file cut behind the items.
 bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
+  // A file smaller now than when it was opened has lost records that were
+  // read or counted on: it was written anew, and what follows is not the
+  // rest of what was read.
+  std::uint64_t NOW = 0;
+  if (const SYS_ERROR ERROR = SYS_FILE_SIZE(F.FD, NOW); ERROR != 0) return READ_FAILED(F, ERROR);
+  if (NOW < F.SIZE) return DAMAGED(F, RESULT_DAMAGE::SHRANK);
   const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
