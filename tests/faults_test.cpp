@@ -291,6 +291,35 @@ TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
   }
 }
 
+// An output file that another run is writing is left to it: the second run
+// ends with report 30 at the open, before it changes a byte, and the first run
+// writes its file as if alone.
+TEST(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 2);
+  const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
+  const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
+  const NORMAL normal = NORMAL_RUN(result, femap);
+  e2e::SCRATCH s, other;
+  PREPARE(s, result);
+  PREPARE(other, result);
+  std::filesystem::create_symlink(s.DIR / "out.dat", other.DIR / "out.dat");
+
+  probe::LIVE first(s, std::vector<std::string>{KOVACONV_EXE});
+  ASSERT_EQ(::write(first.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+  const std::string before = s.READ("out.dat");
+  const e2e::RUN second = other.CONVERT(femap);
+  EXPECT_EQ(second.STATUS, 30);
+  EXPECT_EQ(second.ERR, "forrtl: file is locked by another process\n" +
+                            e2e::SEVERE(30, 8, e2e::REPORTED_PATH(other, "out.dat")));
+  EXPECT_EQ(s.READ("out.dat"), before);
+
+  const std::string rest = femap.substr(asked.size());
+  ASSERT_EQ(::write(first.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  EXPECT_EQ(first.FINISH_WITHIN(std::chrono::seconds(10)), 0);
+  EXPECT_TRUE(s.READ("out.dat") == normal.FILES_.at("out.dat"));
+}
+
 // SIGTERM at any moment, and the console events or SIGTERM while a write is
 // blocked: the run ends within a second with its line and status, and regular
 // files hold whole records.
