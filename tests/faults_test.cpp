@@ -160,6 +160,36 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
     const std::size_t room = c.DISK > 0 ? c.DISK : file_size_limit;
     EXPECT_GT(kept + (c.DISK > 0 ? 16 << 10 : 200), room);
   }
+
+  // A console output pipe whose reader goes away at the step question: the
+  // termination message is a refused write, report 38 on unit -1 with the
+  // system's "Broken pipe", never a silent end by SIGPIPE; the output file
+  // holds every record, written out before the message.
+  e2e::SCRATCH s;
+  PREPARE(s, result);
+  int in[2], out[2];
+  ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  const std::string err = (s.ROOT / "stderr").string();
+  const pid_t pid = e2e::SPAWN(s.DIR, {KOVACONV_EXE}, {"", "", err}, {in[0], out[1], -1});
+  ::close(in[0]);
+  ::close(out[1]);
+  const std::string asked = tecplot_all.substr(0, tecplot_all.rfind('\n', tecplot_all.size() - 2) + 1);
+  const std::string rest = tecplot_all.substr(asked.size());
+  ASSERT_EQ(::write(in[1], asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  std::string shown;
+  char buf[4096];
+  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].OUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
+    shown.append(buf, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  ASSERT_EQ(::write(in[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  ::close(in[1]);
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 38);
+  EXPECT_EQ(e2e::READ_PATH(err), "forrtl: Broken pipe\n" + e2e::SEVERE(38, -1, "CONOUT$"));
+  EXPECT_TRUE(s.READ("out.dat") == normal[tecplot_all].FILES_.at("out.dat"));
 }
 
 // Memory follows the counts only: a padded record, endless lines and a count whose

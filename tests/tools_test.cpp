@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -222,6 +223,50 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
 
   EXPECT_USAGE_ERRORS(s, KOVA2VTK_EXE,
                       {{}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}});
+}
+
+// The appended arrays of a step file, worked out from the hand-made model:
+// velocities averaged to the nodes over the counted elements (attribute above
+// 0; a triangle's repeated corner counted once), element 4 left out for its
+// stray corners, each array a 64-bit byte count and its little-endian values.
+TEST(Kova2vtk, AppendedArraysWorkedOutByHand) {
+  e2e::SCRATCH s;
+  s.WRITE("r.bin", MODEL() + STEP_1());
+  ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"r.bin"}).STATUS, 0);
+  const std::string vtu = s.READ("r_0001.vtu");
+  auto reals = [](std::initializer_list<double> v) {
+    std::string b;
+    for (const double x : v) b += e2e::REAL8(x);
+    return b;
+  };
+  auto ints = [](std::initializer_list<std::int32_t> v) {
+    std::string b;
+    for (const std::int32_t x : v) b += e2e::INT4(x);
+    return b;
+  };
+  const double slow = std::sqrt(4.5);  // nodes 2 and 3: (3, 4) and (0, -1) averaged
+  const std::string arrays[] = {
+      reals({0.5}), ints({10}),                                               // TIME, STEP
+      reals({1, 2.5, -3, 4, 0.25}), reals({0, 0, 0, 0, 0}), ints({0, 0, 0, 0, 0}), ints({0, 0, 0, 0, 0}),
+      reals({3, 4, 0, 1.5, 1.5, 0, 1.5, 1.5, 0, 3, 4, 0, 0, -1, 0}),        // point velocity
+      reals({5, slow, slow, 5, 1}),                                           // point speed
+      reals({3, 4, 0, 0, -1, 0, 6, 8, 0}), reals({5, 1, 10}), ints({1, 2, 0}), reals({0, 0, 0}),
+      reals({0, 0, 0, 10, 0, 0, 10, 10, 0, 0, 10, 0, -2.5, 20, 0}),          // points
+      ints({0, 1, 2, 3, 1, 2, 4, 0, 2, 3}), ints({4, 7, 10}), std::string("\x09\x05\x05"),
+  };
+  const std::string head = "<AppendedData encoding=\"raw\">\n   _";
+  std::size_t at = vtu.find(head);
+  ASSERT_NE(at, std::string::npos);
+  at += head.size();
+  for (const std::string& want : arrays) {
+    std::uint64_t bytes = 0;
+    ASSERT_LE(at + 8, vtu.size());
+    std::memcpy(&bytes, vtu.data() + at, 8);
+    EXPECT_EQ(bytes, want.size()) << at;
+    EXPECT_EQ(vtu.substr(at + 8, want.size()), want) << at;
+    at += 8 + want.size();
+  }
+  EXPECT_EQ(vtu.substr(at), "\n  </AppendedData>\n</VTKFile>\n");
 }
 
 #if !defined(_WIN32)
