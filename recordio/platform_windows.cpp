@@ -21,6 +21,7 @@
 
 const SYS_ERROR SYS_BAD_FILE = ERROR_INVALID_HANDLE;
 const SYS_ERROR SYS_TOO_MANY_FILES = ERROR_TOO_MANY_OPEN_FILES;
+const SYS_ERROR SYS_LOCKED = ERROR_LOCK_VIOLATION;
 
 namespace {
 
@@ -188,6 +189,44 @@ SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept {
   const HANDLE h = CREATE_HANDLE(NAME, GENERIC_READ, OPEN_EXISTING);
   F = h == INVALID_HANDLE_VALUE ? NO_FILE : FILE_OF(h);
   return h == INVALID_HANDLE_VALUE ? LAST_ERROR() : 0;
+}
+
+SYS_ERROR SYS_CREATE_UNIQUE(std::string& NAME, SYS_FILE& F) noexcept {
+  F = NO_FILE;
+  const std::size_t stem = NAME.size();
+  // Letters from the process id, the clock and a count: names differ between
+  // processes and between tries, and a name that is taken costs another try.
+  static unsigned count = 0;
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  const std::uint64_t seed = std::uint64_t{::GetCurrentProcessId()} << 32 ^ static_cast<std::uint64_t>(now.QuadPart);
+  constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyz0123456789";  // names ignore case
+  for (int tries = 0; tries < 100; ++tries) {
+    std::uint64_t v = seed + 0x9E3779B97F4A7C15ULL * ++count;
+    v ^= v >> 29;
+    NAME.resize(stem);
+    for (int k = 0; k < 6; ++k, v /= letters.size()) NAME += letters[v % letters.size()];
+    // CREATE_NEW fails on any existing name, a link included.
+    const HANDLE h = CREATE_HANDLE(NAME, GENERIC_WRITE, CREATE_NEW);
+    if (h != INVALID_HANDLE_VALUE) {
+      F = FILE_OF(h);
+      return 0;
+    }
+    const DWORD err = ::GetLastError();
+    if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) return static_cast<SYS_ERROR>(err);
+  }
+  return ERROR_FILE_EXISTS;
+}
+
+// The whole range a file can have, locked for this handle alone: another
+// process's lock on it refuses this one.
+SYS_ERROR SYS_LOCK_WRITING(SYS_FILE F) noexcept {
+  OVERLAPPED from_start{};
+  if (::LockFileEx(HANDLE_OF(F), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                   &from_start)) {
+    return 0;
+  }
+  return LAST_ERROR();
 }
 
 void SYS_PLAIN_NEWLINES() noexcept {
