@@ -16,6 +16,21 @@
 // was opened and kept, whatever later calls pass, until it is opened again.
 int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL);
 
+namespace number_width {
+
+// The widened layouts, used rarely, stay out of line and are compiled for
+// size: the usual layout is then compiled as it would be alone (its field
+// editors inlined), and costs the same instructions as before.
+template <int NORMAL, typename BODY>
+[[gnu::cold]] [[gnu::noinline]] void WIDENED(int W, BODY& body) {
+  // A wider count has NORMAL + 1 to 10 digits: widths NORMAL + 2 to 11.
+  [&]<int... K>(std::integer_sequence<int, K...>) {
+    ((W == NORMAL + 2 + K ? (body(std::integral_constant<int, NORMAL + 2 + K>{}), 0) : 0), ...);
+  }(std::make_integer_sequence<int, 10 - NORMAL>{});
+}
+
+}  // namespace number_width
+
 // BODY(std::integral_constant<int, W>{}) for the width W chosen by
 // NUMBER_WIDTH with NORMAL: the layouts of every width are prepared when the
 // program is built, and one of them is taken per call, not per field.
@@ -23,10 +38,7 @@ template <int NORMAL, typename BODY>
 void WITH_NUMBER_WIDTH(int W, BODY&& body) {
   if (W == NORMAL) {
     body(std::integral_constant<int, NORMAL>{});
-    return;
+  } else {
+    number_width::WIDENED<NORMAL>(W, body);
   }
-  // A wider count has NORMAL + 1 to 10 digits: widths NORMAL + 2 to 11.
-  [&]<int... K>(std::integer_sequence<int, K...>) {
-    ((W == NORMAL + 2 + K ? (body(std::integral_constant<int, NORMAL + 2 + K>{}), 0) : 0), ...);
-  }(std::make_integer_sequence<int, 10 - NORMAL>{});
 }

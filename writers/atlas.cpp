@@ -58,6 +58,62 @@ constexpr FORMAT F_VELOCITY = PARSE_FORMAT("(2(E12.6,TR1))");
 
 using namespace std::string_view_literals;
 
+// The node section and the element lines of atlas.msh, numbers W wide.
+template <int W>
+void GRID_AND_CONC(OUTPUT& O, std::int32_t NUMNP, REALS X, REALS Y, std::int32_t NUMEL, INTS IX,
+                   std::int32_t MAXN) {
+  if constexpr (W == MESH_NUMBER_FIELD) {
+    WRITE_STATEMENT<F_SECTION>(O, "GRID"sv, "(I6,3E12.0)"sv);
+  } else {
+    WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("GRID"), ITEM_T(GRID_READ<W>.VIEW())});
+  }
+  for (std::int32_t i = 1; i <= NUMNP; ++i) {
+    const auto n = static_cast<std::size_t>(i - 1);
+    WRITE_STATEMENT<F_NODE<W>>(O, i, X[n], Y[n], 0.0);
+  }
+  WRITE_STATEMENT<F_A2>(O, "-1"sv);
+
+  if constexpr (W == MESH_NUMBER_FIELD) {
+    WRITE_STATEMENT<F_SECTION>(O, "CONC"sv, "(8I6)"sv);
+  } else {
+    WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("CONC"), ITEM_T(CONC_READ<W>.VIEW())});
+  }
+  const auto COLUMN = static_cast<std::size_t>(MAXN);
+  for (std::int32_t e = 1; e <= NUMEL; ++e) {
+    const auto n = static_cast<std::size_t>(e - 1);
+    const std::int32_t N1 = IX[n];
+    const std::int32_t N2 = IX[COLUMN + n];
+    const std::int32_t N3 = IX[2 * COLUMN + n];
+    const std::int32_t N4 = IX[3 * COLUMN + n];
+    const std::int32_t ATTRIBUTE = IX[4 * COLUMN + n];
+    const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
+    // A triangle is stored with 0 or with its third corner repeated in slot 4.
+    if (N4 == 0 || N3 == N4) {
+      WRITE_STATEMENT<F_TRIANGLE<W>>(O, e, 203, M, N1, N2, N3, M);
+    } else {
+      WRITE_STATEMENT<F_QUAD<W>>(O, e, 204, M, N1, N2, N3, N4, M);
+    }
+  }
+}
+
+// The head of every node and the velocity of every element, numbers W wide.
+template <int W>
+void GVAL_AND_EVAL(OUTPUT& O, REALS H, REALS VX, REALS VY, std::int32_t NUMNP, std::int32_t NUMEL) {
+  WRITE_STATEMENT<F_A4>(O, "GVAL"sv);
+  for (std::int32_t i = 1; i <= NUMNP; ++i) {
+    WRITE_STATEMENT<F_NUMBER<W>>(O, i);
+    WRITE_STATEMENT<F_HEAD>(O, H[static_cast<std::size_t>(i - 1)]);
+  }
+  WRITE_STATEMENT<F_I2>(O, -1);
+
+  WRITE_STATEMENT<F_A4>(O, "EVAL"sv);
+  for (std::int32_t e = 1; e <= NUMEL; ++e) {
+    const auto n = static_cast<std::size_t>(e - 1);
+    WRITE_STATEMENT<F_NUMBER<W>>(O, e);
+    WRITE_STATEMENT<F_VELOCITY>(O, VX[n], VY[n]);
+  }
+}
+
 }  // namespace
 
 void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REALS Y,
@@ -76,41 +132,8 @@ void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REAL
 
   // The section headers carry the read formats the ATLAS program applies;
   // widened lines get headers that describe them.
-  const int WIDTH = NUMBER_WIDTH(MESH_UNIT, MESH_NUMBER_FIELD, NUMNP, NUMEL);
-  WITH_NUMBER_WIDTH<MESH_NUMBER_FIELD>(WIDTH, [&](auto W) {
-    if constexpr (W() == MESH_NUMBER_FIELD) {
-      WRITE_STATEMENT<F_SECTION>(O, "GRID"sv, "(I6,3E12.0)"sv);
-    } else {
-      WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("GRID"), ITEM_T(GRID_READ<W()>.VIEW())});
-    }
-    for (std::int32_t i = 1; i <= NUMNP; ++i) {
-      const auto n = static_cast<std::size_t>(i - 1);
-      WRITE_STATEMENT<F_NODE<W()>>(O, i, X[n], Y[n], 0.0);
-    }
-    WRITE_STATEMENT<F_A2>(O, "-1"sv);
-
-    if constexpr (W() == MESH_NUMBER_FIELD) {
-      WRITE_STATEMENT<F_SECTION>(O, "CONC"sv, "(8I6)"sv);
-    } else {
-      WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("CONC"), ITEM_T(CONC_READ<W()>.VIEW())});
-    }
-    const auto COLUMN = static_cast<std::size_t>(MAXN);
-    for (std::int32_t e = 1; e <= NUMEL; ++e) {
-      const auto n = static_cast<std::size_t>(e - 1);
-      const std::int32_t N1 = IX[n];
-      const std::int32_t N2 = IX[COLUMN + n];
-      const std::int32_t N3 = IX[2 * COLUMN + n];
-      const std::int32_t N4 = IX[3 * COLUMN + n];
-      const std::int32_t ATTRIBUTE = IX[4 * COLUMN + n];
-      const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
-      // A triangle is stored with 0 or with its third corner repeated in slot 4.
-      if (N4 == 0 || N3 == N4) {
-        WRITE_STATEMENT<F_TRIANGLE<W()>>(O, e, 203, M, N1, N2, N3, M);
-      } else {
-        WRITE_STATEMENT<F_QUAD<W()>>(O, e, 204, M, N1, N2, N3, N4, M);
-      }
-    }
-  });
+  WITH_NUMBER_WIDTH<MESH_NUMBER_FIELD>(NUMBER_WIDTH(MESH_UNIT, MESH_NUMBER_FIELD, NUMNP, NUMEL),
+                                       [&](auto W) { GRID_AND_CONC<W()>(O, NUMNP, X, Y, NUMEL, IX, MAXN); });
   WRITE_STATEMENT<F_A2>(O, "-1"sv);
 }
 
@@ -128,21 +151,7 @@ void WRITE_ATLAS_RESULT(std::int32_t NREAD, REALS H, REALS VX, REALS VY, std::in
   WRITE_STATEMENT<F_A4>(O, "STEP"sv);
   WRITE_STATEMENT<F_STEP>(O, NREAD, 1, TIME);
 
-  const int WIDTH = NUMBER_WIDTH(RESULT_UNIT, RESULT_NUMBER_FIELD, NUMNP, NUMEL);
-  WITH_NUMBER_WIDTH<RESULT_NUMBER_FIELD>(WIDTH, [&](auto W) {
-    WRITE_STATEMENT<F_A4>(O, "GVAL"sv);
-    for (std::int32_t i = 1; i <= NUMNP; ++i) {
-      WRITE_STATEMENT<F_NUMBER<W()>>(O, i);
-      WRITE_STATEMENT<F_HEAD>(O, H[static_cast<std::size_t>(i - 1)]);
-    }
-    WRITE_STATEMENT<F_I2>(O, -1);
-
-    WRITE_STATEMENT<F_A4>(O, "EVAL"sv);
-    for (std::int32_t e = 1; e <= NUMEL; ++e) {
-      const auto n = static_cast<std::size_t>(e - 1);
-      WRITE_STATEMENT<F_NUMBER<W()>>(O, e);
-      WRITE_STATEMENT<F_VELOCITY>(O, VX[n], VY[n]);
-    }
-  });
+  WITH_NUMBER_WIDTH<RESULT_NUMBER_FIELD>(NUMBER_WIDTH(RESULT_UNIT, RESULT_NUMBER_FIELD, NUMNP, NUMEL),
+                                         [&](auto W) { GVAL_AND_EVAL<W()>(O, H, VX, VY, NUMNP, NUMEL); });
   WRITE_STATEMENT<F_I2>(O, -1);
 }

@@ -32,6 +32,16 @@ std::int32_t IX_ENTRY(INTS IX, std::int32_t MAXN, std::int32_t E, std::size_t J)
   return IX[J * static_cast<std::size_t>(MAXN) + static_cast<std::size_t>(E)];
 }
 
+// The connectivity lines of the counted elements, corner numbers W wide.
+template <int W>
+void CORNER_LINES(OUTPUT& O, INTS IX, std::int32_t NUMEL, std::int32_t MAXN) {
+  for (std::int32_t E = 0; E < NUMEL; ++E) {
+    if (IX_ENTRY(IX, MAXN, E, 4) <= 0) continue;
+    WRITE_STATEMENT<F_CORNERS<W>>(O, IX_ENTRY(IX, MAXN, E, 0), IX_ENTRY(IX, MAXN, E, 1),
+                                  IX_ENTRY(IX, MAXN, E, 2), IX_ENTRY(IX, MAXN, E, 3));
+  }
+}
+
 }  // namespace
 
 void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
@@ -92,10 +102,5 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
     WRITE_STATEMENT<F_POINT>(O, X[I], Y[I], H[I], VXN[I], VYN[I], V);
   }
 
-  WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) {
-    for (std::int32_t E = 0; E < NUMEL; ++E) {
-      if (AT(E, 4) <= 0) continue;
-      WRITE_STATEMENT<F_CORNERS<W()>>(O, AT(E, 0), AT(E, 1), AT(E, 2), AT(E, 3));
-    }
-  });
+  WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) { CORNER_LINES<W()>(O, IX, NUMEL, MAXN); });
 }
