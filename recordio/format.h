@@ -275,9 +275,10 @@ struct WIDTH_FILLED {
   constexpr std::string_view VIEW() const { return {TEXT.data(), LEN}; }
 };
 
-consteval WIDTH_FILLED FILL_WIDTH(std::string_view TEXT, int W) {
+template <int W>
+consteval WIDTH_FILLED FILL_WIDTH(std::string_view TEXT) {
   using format_parse::BAD_FORMAT;
-  if (W < 1 || W > FIELD_MAX) BAD_FORMAT("width out of range");
+  static_assert(W >= 1 && W <= FIELD_MAX);
   WIDTH_FILLED out;
   auto put = [&](char c) {
     if (out.LEN >= out.TEXT.size()) BAD_FORMAT("FORMAT text too long");
@@ -297,8 +298,9 @@ consteval WIDTH_FILLED FILL_WIDTH(std::string_view TEXT, int W) {
   return out;
 }
 
-consteval FORMAT PARSE_FORMAT_WIDTH(std::string_view TEXT, int W) {
-  return PARSE_FORMAT(FILL_WIDTH(TEXT, W).VIEW());
+template <int W>
+consteval FORMAT PARSE_FORMAT_WIDTH(std::string_view TEXT) {
+  return PARSE_FORMAT(FILL_WIDTH<W>(TEXT).VIEW());
 }
 
 // One formatted write statement on the output O: the FORMAT F walked with ITEMS.

@@ -19,8 +19,8 @@ int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL);
 namespace number_width {
 
 // The widened layouts, used rarely, stay out of line and are compiled for
-// size: the usual layout is then compiled as it would be alone (its field
-// editors inlined), and costs the same instructions as before.
+// size, so that the usual layout is compiled as it would be alone: its field
+// editors stay inlined.
 template <int NORMAL, typename BODY>
 [[gnu::cold]] [[gnu::noinline]] void WIDENED(int W, BODY& body) {
   // A wider count has NORMAL + 1 to 10 digits: widths NORMAL + 2 to 11.

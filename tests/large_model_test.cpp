@@ -34,7 +34,7 @@ std::string WARNING(const std::string& COUNT, int NORMAL, const std::string& NAM
 }
 
 // A literal '#' stays as it is; the number fields take the width.
-constexpr FORMAT F_TEN = PARSE_FORMAT_WIDTH("('#',I#,2(',',I#))", 10);
+constexpr FORMAT F_TEN = PARSE_FORMAT_WIDTH<10>("('#',I#,2(',',I#))");
 
 std::size_t LINES(const std::string& TEXT) { return std::count(TEXT.begin(), TEXT.end(), '\n'); }
 

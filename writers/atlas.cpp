@@ -33,24 +33,24 @@ constexpr int RESULT_NUMBER_FIELD = 8;
 
 // Node lines; element lines: number, shape code, material, the corners, material.
 template <int W>
-constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH("(I#,3E12.6)", W);
+constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH<W>("(I#,3E12.6)");
 template <int W>
-constexpr FORMAT F_TRIANGLE = PARSE_FORMAT_WIDTH("(I#,2I6,3I#,I6)", W);
+constexpr FORMAT F_TRIANGLE = PARSE_FORMAT_WIDTH<W>("(I#,2I6,3I#,I6)");
 template <int W>
-constexpr FORMAT F_QUAD = PARSE_FORMAT_WIDTH("(I#,2I6,4I#,I6)", W);
+constexpr FORMAT F_QUAD = PARSE_FORMAT_WIDTH<W>("(I#,2I6,4I#,I6)");
 
 // The read formats the section headers give for widened lines. A triangle
 // line, one corner short, ends where that format's seventh field begins and
 // is read right by it all the same.
 template <int W>
-constexpr WIDTH_FILLED GRID_READ = FILL_WIDTH("(I#,3E12.0)", W);
+constexpr WIDTH_FILLED GRID_READ = FILL_WIDTH<W>("(I#,3E12.0)");
 template <int W>
-constexpr WIDTH_FILLED CONC_READ = FILL_WIDTH("(I#,2I6,4I#,I6)", W);
+constexpr WIDTH_FILLED CONC_READ = FILL_WIDTH<W>("(I#,2I6,4I#,I6)");
 
 constexpr FORMAT F_I2 = PARSE_FORMAT("(I2)");
 constexpr FORMAT F_I6 = PARSE_FORMAT("(I6)");
 template <int W>
-constexpr FORMAT F_NUMBER = PARSE_FORMAT_WIDTH("(I#)", W);
+constexpr FORMAT F_NUMBER = PARSE_FORMAT_WIDTH<W>("(I#)");
 constexpr FORMAT F_SIZES = PARSE_FORMAT("(8(I8,TR2))");
 constexpr FORMAT F_STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
 constexpr FORMAT F_HEAD = PARSE_FORMAT("(6(E12.6,TR1))");

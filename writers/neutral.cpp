@@ -23,9 +23,9 @@ constexpr FORMAT F_PROPERTY = PARSE_FORMAT("(I5,A14)");
 constexpr int NUMBER_FIELD = 7;
 
 template <int W>
-constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH("(I#,A22,1PE13.6,A1,1PE13.6,A1,1PE13.6)", W);
+constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH<W>("(I#,A22,1PE13.6,A1,1PE13.6,A1,1PE13.6)");
 template <int W>
-constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH("(10(I#,','))", W);
+constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(10(I#,','))");
 constexpr FORMAT F_GROUP_TITLE = PARSE_FORMAT("('ELEM-GROUP 0 ')");
 constexpr FORMAT F_SET_TITLE = PARSE_FORMAT("(' T=',1PE12.4)");
 

@@ -16,7 +16,7 @@ constexpr int NUMBER_FIELD = 5;
 // Node number (W wide), NFLAG, NCODE, then X, Y, H, Q, NPAR1, NPAR2; the scale
 // factor sits inside the repeated group so every real shows one digit before the point.
 template <int W>
-constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH("(I#,2(',',I5),6(',',1PE12.4))", W);
+constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH<W>("(I#,2(',',I5),6(',',1PE12.4))");
 
 // The node records with node numbers W wide.
 template <int W>

@@ -18,13 +18,13 @@ constexpr int UNIT = 8;
 constexpr int NUMBER_FIELD = 5;
 
 template <int W>
-constexpr FORMAT F_HEADER = PARSE_FORMAT_WIDTH(
+constexpr FORMAT F_HEADER = PARSE_FORMAT_WIDTH<W>(
     "('TITLE = \"TIME=',1PE12.4,' ',20A4,'\"',/,"
     "'VARIABLES = \"X\",\"Y\",\"H\",\"VX\",\"VY\",\"V\"',/,"
-    "'ZONE N= ',I#,', E= ',I#,', F=FEPOINT')", W);
+    "'ZONE N= ',I#,', E= ',I#,', F=FEPOINT')");
 constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
 template <int W>
-constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH("(I#,3(',',I#))", W);
+constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(I#,3(',',I#))");
 
 // Corner j (0-based) and attribute (j = 4) of element e (0-based); IX is held
 // column by column, MAXN rows to a column.
