@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "e2e_support.h"
@@ -170,20 +171,25 @@ TEST_F(LARGE_MODEL, EveryOutputKeepsItsNumbersWhole) {
     const std::string COUNT = "NUMNP=" + std::to_string(NUMNP);
     EXPECT_EQ(R.ERR, C.TYPE <= 2 ? WARNING(COUNT, 5, C.NAME, 7) : "") << C.TYPE;
   }
-  for (const char* NAME : {"out.rst", "tec.plt", "atlas.msh", "atlas.pst", "out.neu"})
+  for (const char* NAME : {"out.rst", "tec.plt", "atlas.msh", "atlas.pst"})
     EXPECT_EQ(S->READ(NAME).find('*'), std::string::npos) << NAME;
+  const std::string NEU = S->READ("out.neu");
+  EXPECT_EQ(NEU.find('*'), std::string::npos);
 
-  // Restart: every node record begins with its number in 7 columns.
+  // Restart: per step the header record (46 columns), then the node records
+  // (97 columns), each beginning with its number in 7 columns.
   const std::string RST = S->READ("out.rst");
-  std::size_t at = 0;
-  for (int step = 1; step <= 3; ++step) {
-    at = RST.find("\r\n", at) + 2;  // the step's header record
+  const std::size_t BLOCK = 48 + 99 * static_cast<std::size_t>(NUMNP);
+  ASSERT_EQ(RST.size(), 3 * BLOCK);
+  std::size_t wrong = 0;
+  char number[16];
+  for (std::size_t at = 48; at < RST.size(); at += BLOCK) {
     for (std::int32_t i = 1; i <= NUMNP; ++i) {
-      ASSERT_EQ(RST.compare(at, 8, RIGHT(i, 7) + ","), 0) << step << " " << i;
-      at = RST.find("\r\n", at) + 2;
+      std::snprintf(number, sizeof number, "%7d,", i);
+      wrong += RST.compare(at + 99 * static_cast<std::size_t>(i - 1), 8, number) != 0;
     }
   }
-  EXPECT_EQ(at, RST.size());
+  EXPECT_EQ(wrong, 0U);
 
   // TECPLOT: per block the zone line with both counts and, after the point
   // lines, the corners of every counted element, each 7 wide.
@@ -192,7 +198,8 @@ TEST_F(LARGE_MODEL, EveryOutputKeepsItsNumbersWhole) {
   for (const auto& ix : IX) {
     if (ix[4] <= 0) continue;
     ++NE;
-    CORNERS += RIGHT(ix[0], 7) + "," + RIGHT(ix[1], 7) + "," + RIGHT(ix[2], 7) + "," + RIGHT(ix[3], 7) + "\r\n";
+    char line[64];
+    CORNERS += std::string_view(line, std::snprintf(line, sizeof line, "%7d,%7d,%7d,%7d\r\n", ix[0], ix[1], ix[2], ix[3]));
   }
   const std::string PLT = S->READ("tec.plt");
   const std::string ZONE = "ZONE N= " + RIGHT(NUMNP, 7) + ", E= " + RIGHT(NE, 7) + ", F=FEPOINT\r\n";
@@ -209,5 +216,5 @@ TEST_F(LARGE_MODEL, EveryOutputKeepsItsNumbersWhole) {
   const std::string MSH = S->READ("atlas.msh");
   EXPECT_NE(MSH.find("\r\nGRID    (I6,3E12.0)\r\n"), std::string::npos);
   EXPECT_NE(MSH.find("\r\n" + RIGHT(NUMNP, 6) + "0."), std::string::npos);
-  EXPECT_NE(S->READ("out.neu").find("\r\n" + RIGHT(NUMNP, 7) + ",0,0,1,46,"), std::string::npos);
+  EXPECT_NE(NEU.find("\r\n" + RIGHT(NUMNP, 7) + ",0,0,1,46,"), std::string::npos);
 }
