@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,15 +132,15 @@ TEST(NumberWidth, WritersAtTheirLimitAndPastIt) {
 
 namespace {
 
-// The generated model of about 150000 nodes and 3 steps, made once for the
-// tests below, with its counts and element table as the result file holds them.
-struct LARGE_MODEL : testing::Test {
-  static inline e2e::SCRATCH* S = nullptr;
+// The generated model of about 150000 nodes and 3 steps, made once per test
+// binary, with its counts and element table as the result file holds them.
+struct LargeModel : testing::Test {
+  static inline std::unique_ptr<e2e::SCRATCH> S;
   static inline std::int32_t NUMNP = 0, NUMEL = 0;
   static inline std::vector<std::array<std::int32_t, 5>> IX;
 
   static void SetUpTestSuite() {
-    S = new e2e::SCRATCH;
+    S = std::make_unique<e2e::SCRATCH>();
     const std::string FILE = e2e::GENERATE(*S, 150000, 3);
     if (FILE.empty()) return;
     // Records: title (80 bytes), NUMNP, the nodes, NUMEL, the elements.
@@ -152,7 +153,7 @@ struct LARGE_MODEL : testing::Test {
     for (std::size_t e = 0; e < IX.size(); ++e)
       for (std::size_t j = 0; j < 5; ++j) IX[e][j] = e2e::INT4_AT(FILE, at + 28 * e + 4 * j);
   }
-  static void TearDownTestSuite() { delete S; }
+  static void TearDownTestSuite() { S.reset(); }
 };
 
 }  // namespace
@@ -160,7 +161,7 @@ struct LARGE_MODEL : testing::Test {
 // All four outputs of every step: no asterisk anywhere. Restart and TECPLOT
 // number fields are 7 wide, with one warning each; ATLAS (6 and 8 digits) and
 // FEMAP (7) hold these counts and stay as they were.
-TEST_F(LARGE_MODEL, EveryOutputKeepsItsNumbersWhole) {
+TEST_F(LargeModel, EveryOutputKeepsItsNumbersWhole) {
   ASSERT_GT(NUMNP, 99999);
   ASSERT_GT(NUMEL, 99999);
   ASSERT_LT(std::max(NUMNP, NUMEL), 1000000);
