@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/step_selection.h"
-#include "driver/store.h"
+#include "model/step_selection.h"
+#include "model/store.h"
 #include "recordio/units.h"
 
 // Units the driver opens. None is closed before the final stop.
@@ -64,7 +64,3 @@ bool READ_STEP(MODEL_STORE& S);
 
 // True when no byte of the result file follows the records read so far.
 bool RESULT_AT_END();
-
-// Number of corner numbers (IX columns 1-4 of elements 1..NUMEL) other than 0
-// that name no node (outside 1..NUMNP).
-std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S);

@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "driver/driver.h"
-#include "driver/result_layout.h"
+#include "model/mesh.h"
+#include "model/result_layout.h"
 #include "recordio/recordio.h"
 
 namespace {
@@ -78,14 +79,3 @@ bool READ_STEP(MODEL_STORE& S) {
 }
 
 bool RESULT_AT_END() { return AT_END_OF_FILE(RESULT_UNIT); }
-
-std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S) {
-  std::int64_t N = 0;
-  for (std::int32_t E = 0; E < S.NUMEL; ++E)
-    for (std::size_t J = 0; J < 4; ++J) {
-      // 0 is an absent corner, never a stray one, even when NUMNP is negative.
-      const std::int32_t C = S.IX[IX_AT(S, E, J)];
-      if (C != 0 && (C < 0 || C > S.NUMNP)) ++N;
-    }
-  return N;
-}

@@ -18,7 +18,7 @@
 #include <optional>
 #include <random>
 
-#include "driver/result_reader.h"
+#include "model/result_reader.h"
 #include "tests/probe/probe_support.h"
 
 namespace {

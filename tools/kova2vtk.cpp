@@ -46,12 +46,11 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/result_layout.h"
-#include "driver/result_reader.h"
-#include "driver/step_selection.h"
+#include "model/mesh.h"
+#include "model/result_reader.h"
+#include "model/step_selection.h"
 #include "recordio/options.h"
 #include "recordio/tools.h"
-#include "writers/writers.h"
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
 
@@ -111,7 +110,6 @@ void BUILD_GRID(const MODEL_STORE& S, GRID& G, std::int64_t& LEFT_OUT) {
     G.XYZ[3 * I] = S.X[I];
     G.XYZ[3 * I + 1] = S.Y[I];
   }
-  auto NAMES_NODE = [&](std::int32_t N) { return N >= 1 && N <= S.NUMNP; };
   LEFT_OUT = 0;
   for (std::int32_t E = 0; E < S.NUMEL; ++E) {
     const auto e = static_cast<std::size_t>(E);
@@ -120,7 +118,7 @@ void BUILD_GRID(const MODEL_STORE& S, GRID& G, std::int64_t& LEFT_OUT) {
     const bool TRIANGLE = IS_TRIANGLE(N[2], N[3]);
     const int CORNERS = TRIANGLE ? 3 : 4;
     bool WHOLE = true;
-    for (int K = 0; K < CORNERS; ++K) WHOLE = WHOLE && NAMES_NODE(N[K]);
+    for (int K = 0; K < CORNERS; ++K) WHOLE = WHOLE && NAMES_NODE(N[K], S.NUMNP);
     if (!WHOLE) {
       ++LEFT_OUT;
       continue;

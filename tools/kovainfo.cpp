@@ -25,9 +25,8 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/driver.h"
-#include "driver/result_layout.h"
-#include "driver/result_reader.h"
+#include "model/mesh.h"
+#include "model/result_reader.h"
 #include "recordio/console_utf8.h"
 #include "recordio/options.h"
 #include "recordio/tools.h"

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "model/mesh.h"
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
@@ -78,17 +79,15 @@ void GRID_AND_CONC(OUTPUT& O, std::int32_t NUMNP, REALS X, REALS Y, std::int32_t
   } else {
     WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("CONC"), ITEM_T(CONC_READ<W>.VIEW())});
   }
-  const auto COLUMN = static_cast<std::size_t>(MAXN);
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
     const auto n = static_cast<std::size_t>(e - 1);
-    const std::int32_t N1 = IX[n];
-    const std::int32_t N2 = IX[COLUMN + n];
-    const std::int32_t N3 = IX[2 * COLUMN + n];
-    const std::int32_t N4 = IX[3 * COLUMN + n];
-    const std::int32_t ATTRIBUTE = IX[4 * COLUMN + n];
+    const std::int32_t N1 = CORNER(IX, MAXN, n, 0);
+    const std::int32_t N2 = CORNER(IX, MAXN, n, 1);
+    const std::int32_t N3 = CORNER(IX, MAXN, n, 2);
+    const std::int32_t N4 = CORNER(IX, MAXN, n, 3);
+    const std::int32_t ATTRIBUTE = CORNER(IX, MAXN, n, 4);
     const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
-    // A triangle is stored with 0 or with its third corner repeated in slot 4.
-    if (N4 == 0 || N3 == N4) {
+    if (IS_TRIANGLE(N3, N4)) {
       WRITE_STATEMENT<F_TRIANGLE<W>>(O, e, 203, M, N1, N2, N3, M);
     } else {
       WRITE_STATEMENT<F_QUAD<W>>(O, e, 204, M, N1, N2, N3, N4, M);

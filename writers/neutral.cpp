@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "model/mesh.h"
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
@@ -72,15 +73,15 @@ void NODES_AND_ELEMENTS(OUTPUT& O, REALS X, REALS Y, INTS IX, std::int32_t NUMNP
   // Elements: shape 4 (quadrilateral) or 2 (triangle, stored with 0 or with
   // its third corner repeated in slot 4; the repeated corner is not written).
   BLOCK_START(O, 404);
-  const auto COLUMN = static_cast<std::size_t>(MAXN);
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
     const auto n = static_cast<std::size_t>(e - 1);
-    const std::int32_t N3 = IX[2 * COLUMN + n];
-    const std::int32_t N4 = IX[3 * COLUMN + n];
-    const std::int32_t K = (N4 != 0 && N3 != N4) ? 4 : 2;
+    const std::int32_t N3 = CORNER(IX, MAXN, n, 2);
+    const std::int32_t N4 = CORNER(IX, MAXN, n, 3);
+    const std::int32_t K = IS_TRIANGLE(N3, N4) ? 2 : 4;
 
     WRITE_LIST_ITEMS(O, e, ",124,"sv, 1, ",19,"sv, K, ",1,0,0,"sv);
-    WRITE_STATEMENT<F_CORNERS<W>>(O, IX[n], IX[COLUMN + n], N3, K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
+    WRITE_STATEMENT<F_CORNERS<W>>(O, CORNER(IX, MAXN, n, 0), CORNER(IX, MAXN, n, 1), N3,
+                                  K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
     WRITE_TEXT_RECORDS<"0,0,0,0,0,0,0,0,0,0,", "0.,0.,0.,", "0.,0.,0.,", "0.,0.,0.,",
                        "0,0,0,0,0,0,0,0,0,0,0,0,">(O);
   }
@@ -139,9 +140,8 @@ void WRITE_NEUTRAL_GROUP(INTS IX, std::int32_t NUMEL, std::int32_t MAXN, std::in
   TEXT_RECORD(O, "21");
 
   // Members: the elements with a positive attribute.
-  const auto ATTRIBUTES = IX.subspan(4 * static_cast<std::size_t>(MAXN));
   for (std::int32_t e = 1; e <= NUMEL; ++e) {
-    if (ATTRIBUTES[static_cast<std::size_t>(e - 1)] > 0) {
+    if (CORNER(IX, MAXN, static_cast<std::size_t>(e - 1), 4) > 0) {
       WRITE_LIST_ITEMS(O, e, ","sv, "0,1,1,"sv);
     }
   }
@@ -259,7 +259,6 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   OUTPUT& O = OUTPUT_OF(IOUT);
   const auto NODES = static_cast<std::size_t>(NUMNP > 0 ? NUMNP : 0);
   const auto ELEMENTS = static_cast<std::size_t>(NUMEL > 0 ? NUMEL : 0);
-  const auto COLUMN = static_cast<std::size_t>(MAXN);
 
   // Element velocities averaged to the nodes over every non-zero corner slot:
   // a triangle stored with its third corner repeated gives that node its
@@ -271,8 +270,8 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   }
   for (std::size_t e = 0; e < ELEMENTS; ++e) {
     for (std::size_t k = 0; k < 4; ++k) {
-      const std::int32_t N = IX[k * COLUMN + e];
-      if (N < 1 || N > NUMNP) continue;
+      const std::int32_t N = CORNER(IX, MAXN, e, k);
+      if (!NAMES_NODE(N, NUMNP)) continue;
       const auto n = static_cast<std::size_t>(N - 1);
       VXN[n] += VX[e];
       VYN[n] += VY[e];

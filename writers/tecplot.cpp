@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "model/mesh.h"
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
@@ -26,60 +27,22 @@ constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
 template <int W>
 constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(I#,3(',',I#))");
 
-// Corner j (0-based) and attribute (j = 4) of element e (0-based); IX is held
-// column by column, MAXN rows to a column.
-std::int32_t IX_ENTRY(INTS IX, std::int32_t MAXN, std::int32_t E, std::size_t J) {
-  return IX[J * static_cast<std::size_t>(MAXN) + static_cast<std::size_t>(E)];
-}
-
 // The connectivity lines of the counted elements, corner numbers W wide.
 template <int W>
 void CORNER_LINES(OUTPUT& O, INTS IX, std::int32_t NUMEL, std::int32_t MAXN) {
   for (std::int32_t E = 0; E < NUMEL; ++E) {
-    if (IX_ENTRY(IX, MAXN, E, 4) <= 0) continue;
-    WRITE_STATEMENT<F_CORNERS<W>>(O, IX_ENTRY(IX, MAXN, E, 0), IX_ENTRY(IX, MAXN, E, 1),
-                                  IX_ENTRY(IX, MAXN, E, 2), IX_ENTRY(IX, MAXN, E, 3));
+    if (CORNER(IX, MAXN, E, 4) <= 0) continue;
+    WRITE_STATEMENT<F_CORNERS<W>>(O, CORNER(IX, MAXN, E, 0), CORNER(IX, MAXN, E, 1),
+                                  CORNER(IX, MAXN, E, 2), CORNER(IX, MAXN, E, 3));
   }
 }
 
 }  // namespace
 
-void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
-                      std::span<std::int32_t> NCNT, std::int32_t NUMNP, std::int32_t NUMEL,
-                      std::int32_t MAXN) {
-  auto AT = [&](std::int32_t E, std::size_t J) { return IX_ENTRY(IX, MAXN, E, J); };
-  for (std::int32_t I = 0; I < NUMNP; ++I) {
-    NCNT[I] = 0;
-    VXN[I] = 0.0;
-    VYN[I] = 0.0;
-  }
-  // Plain mean over the corners of the counted elements, summed in element
-  // order. A triangle stored with its third corner repeated has three corners,
-  // so that node is not counted twice. Corner 0 (absent) and corners outside
-  // 1..NUMNP name no node and take no share.
-  for (std::int32_t E = 0; E < NUMEL; ++E) {
-    if (AT(E, 4) <= 0) continue;
-    const std::size_t CORNERS = AT(E, 2) == AT(E, 3) ? 3 : 4;
-    for (std::size_t K = 0; K < CORNERS; ++K) {
-      const std::int32_t N = AT(E, K);
-      if (N < 1 || N > NUMNP) continue;
-      NCNT[N - 1] += 1;
-      VXN[N - 1] += VX[E];
-      VYN[N - 1] += VY[E];
-    }
-  }
-  for (std::int32_t I = 0; I < NUMNP; ++I) {
-    if (NCNT[I] > 0) {
-      VXN[I] = VXN[I] / NCNT[I];
-      VYN[I] = VYN[I] / NCNT[I];
-    }
-  }
-}
-
 void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX, REALS VY, INTS IX,
                    std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
                    std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME) {
-  auto AT = [&](std::int32_t E, std::size_t J) { return IX_ENTRY(IX, MAXN, E, J); };
+  auto AT = [&](std::int32_t E, std::size_t J) { return CORNER(IX, MAXN, E, J); };
 
   // Elements with an attribute of 0 or below are left out of the block.
   std::int32_t NE = 0;

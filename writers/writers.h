@@ -2,13 +2,10 @@
 // The output writers. Each appends the records of one target to a unit the
 // driver opened; arrays are the model store's (0-based, IX column by column
 // with columns MAXN long).
-#include <array>
 #include <cstdint>
 #include <span>
 
-using REALS = std::span<const double>;
-using INTS = std::span<const std::int32_t>;
-using TITLE_TEXT = std::array<char, 80>;
+#include "model/store.h"
 
 // Restart data, unit 8: one block per selected step.
 void WRITE_RESTART(INTS NFLAG, REALS X, REALS Y, REALS H, REALS Q, INTS NCODE, REALS NPAR1,
@@ -18,13 +15,6 @@ void WRITE_RESTART(INTS NFLAG, REALS X, REALS Y, REALS H, REALS Q, INTS NCODE, R
 void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX, REALS VY, INTS IX,
                    std::span<double> VXN, std::span<double> VYN, std::span<std::int32_t> NCNT,
                    std::int32_t NUMNP, std::int32_t NUMEL, std::int32_t MAXN, double TIME);
-
-// Element velocities of the counted elements (attribute above 0) averaged to
-// the nodes into VXN, VYN, with NCNT the corners that name each node: the
-// TECPLOT point data's rule, also used by the tools that show the results.
-void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
-                      std::span<std::int32_t> NCNT, std::int32_t NUMNP, std::int32_t NUMEL,
-                      std::int32_t MAXN);
 
 // atlas.msh, unit 21: written once.
 void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REALS Y,

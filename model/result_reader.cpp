@@ -1,6 +1,6 @@
-#include "driver/result_reader.h"
+#include "model/result_reader.h"
 
-#include "driver/result_layout.h"
+#include "model/result_layout.h"
 #include "recordio/platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/step_selection.h"
+#include "model/step_selection.h"
 
 #include <algorithm>
 #include <charconv>

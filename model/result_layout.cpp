@@ -1,4 +1,4 @@
-#include "driver/result_layout.h"
+#include "model/result_layout.h"
 
 #include <algorithm>
 

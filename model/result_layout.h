@@ -2,7 +2,7 @@
 // The items of the result file's records and how they go into the model store.
 // kovaconv takes them from the record layer's records (recordio/unformatted.h);
 // the sibling tools take them from the records their reader holds in memory
-// (HELD_RECORD, driver/result_reader.h). Both decode them with the procedures
+// (HELD_RECORD, model/result_reader.h). Both decode them with the procedures
 // below, so the layout is written once.
 //
 // Records in file order: title (80 bytes), NUMNP, the nodes, NUMEL, the
@@ -14,7 +14,8 @@
 #include <cstring>
 #include <span>
 
-#include "driver/store.h"
+#include "model/mesh.h"
+#include "model/store.h"
 #include "recordio/unformatted.h"
 
 inline constexpr std::size_t TITLE_BYTES = 80;
@@ -30,15 +31,6 @@ inline constexpr std::size_t ELEMENT_RESULT_BYTES = 16; // VX real, VY real
 inline std::uint64_t ITEM_BYTES(std::int32_t COUNT, std::size_t PER) {
   return COUNT > 0 ? static_cast<std::uint64_t>(COUNT) * PER : 0;
 }
-
-// Entry of IX for element E and column J, both counted from 0 (J = 4 is the
-// attribute).
-inline std::size_t IX_AT(const MODEL_STORE& S, std::size_t E, std::size_t J) {
-  return J * static_cast<std::size_t>(S.MAXN) + E;
-}
-
-// An element is a triangle when its fourth corner is 0 or repeats the third.
-inline bool IS_TRIANGLE(std::int32_t N3, std::int32_t N4) { return N4 == 0 || N4 == N3; }
 
 // A record's items held in memory, little-endian. Its reader never hands out
 // a record shorter than the items asked of it; should that happen, the bytes

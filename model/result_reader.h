@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/store.h"
+#include "model/store.h"
 #include "recordio/platform.h"
 
 enum class RESULT_DAMAGE {

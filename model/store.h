@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -51,8 +52,13 @@ void SIZE_ROWS(STORE_ARRAY<T>& ARRAY, std::size_t ROWS) {
   if (ROWS > 0) ARRAY[0] = T{};
 }
 
+// The views of the store's arrays and title that procedures take.
+using REALS = std::span<const double>;
+using INTS = std::span<const std::int32_t>;
+using TITLE_TEXT = std::array<char, 80>;
+
 struct MODEL_STORE {
-  std::array<char, 80> TITLE{};
+  TITLE_TEXT TITLE{};
   std::int32_t NUMNP = 0;
   std::int32_t NUMEL = 0;
   std::int32_t ISTEP = 0;
