@@ -1,6 +1,7 @@
 // The main flow of a run: banner, work list, model, confirmation, menu,
 // output opening, time-step question, time-step loop, termination.
 #include "driver/driver.h"
+#include "driver/outputs.h"
 
 #include <array>
 #include <filesystem>
@@ -10,7 +11,6 @@
 
 #include "recordio/progress.h"
 #include "recordio/recordio.h"
-#include "writers/writers.h"
 
 namespace {
 
@@ -55,60 +55,33 @@ void SHOW_TITLE(const MODEL_STORE& S) {
   WRITE_LIST(CONSOLE_OUT, PIECES);
 }
 
-// The once-only writes of an output just opened: the ATLAS mesh file, or the
-// neutral file's model and group blocks.
-void WRITE_ONCE(std::int32_t ITYPE, MODEL_STORE& S) {
-  if (ITYPE == 3) WRITE_ATLAS_MESH(S.TITLE, S.NUMNP, S.X, S.Y, S.NUMEL, S.IX, S.MAXN);
-  if (ITYPE == 4) {
-    WRITE_NEUTRAL_MODEL(S.X, S.Y, S.IX, S.NUMNP, S.NUMEL, S.MAXN, S.IOUT);
-    WRITE_NEUTRAL_GROUP(S.IX, S.NUMEL, S.MAXN, S.IOUT, S.NGRPID);
-  }
-}
-
 void OPEN_ATLAS(std::string_view MESH, std::string_view POST, NAME_FROM FROM) {
   OPEN_UNIT(MESH_UNIT, MESH, STATUS::UNKNOWN, FORM::FORMATTED, FROM);
   OPEN_UNIT(POST_UNIT, POST, STATUS::UNKNOWN, FORM::FORMATTED, FROM);
 }
 
-void OPEN_OUTPUT(std::int32_t ITYPE, MODEL_STORE& S) {
-  if (ITYPE == 3) {
+// The once-only writes of an output just opened: the ATLAS mesh file, or the
+// neutral file's model and group blocks.
+void WRITE_ONCE(const OUTPUT_KIND* KIND, MODEL_STORE& S) {
+  if (KIND != nullptr && KIND->ONCE != nullptr) KIND->ONCE(S);
+}
+
+void OPEN_OUTPUT(const OUTPUT_KIND* KIND, MODEL_STORE& S) {
+  if (KIND != nullptr && KIND->OPENS == OUTPUT_FILES::ATLAS_PAIR) {
     OPEN_ATLAS("atlas.msh", "atlas.pst", NAME_FROM::DIALOGUE);
     SAY("  ");
     SAY("         Mesh Data          -> atlas.msh");
     SAY("  Velocity and Head    Data -> atlas.pst");
     SAY("  ");
   } else {
-    // Every other value, also outside 1..4, opens the typed output file.
+    // Every other output, and a number that names none, opens the typed output file.
     SAY("  INPUT Output File Name");
     NAME_TEXT ONAME;
     READ_NAME(CONSOLE_IN, ONAME);
     OPEN_UNIT(OUTPUT_UNIT, std::string_view(ONAME.data(), ONAME.size()), STATUS::UNKNOWN,
               FORM::FORMATTED);
   }
-  WRITE_ONCE(ITYPE, S);
-}
-
-// Hand the step held in S to the writer of ITYPE; other values write nothing.
-void WRITE_STEP(std::int32_t ITYPE, MODEL_STORE& S) {
-  switch (ITYPE) {
-    case 1:
-      WRITE_RESTART(S.NFLAG, S.X, S.Y, S.H, S.Q, S.NCODE, S.NPAR1, S.NPAR2, S.NUMNP, S.ISTEP,
-                    S.TIME);
-      break;
-    case 2:
-      WRITE_TECPLOT(S.TITLE, S.X, S.Y, S.H, S.VX, S.VY, S.IX, S.VXN, S.VYN, S.NCNT, S.NUMNP,
-                    S.NUMEL, S.MAXN, S.TIME);
-      break;
-    case 3:
-      WRITE_ATLAS_RESULT(S.NREAD, S.H, S.VX, S.VY, S.NUMNP, S.NUMEL, S.TIME, S.MAXN);
-      break;
-    case 4:
-      WRITE_NEUTRAL_STEP(S.H, S.VXN, S.VYN, S.VX, S.VY, S.Q, S.NCNT, S.IX, S.NUMNP, S.NUMEL,
-                         S.MAXN, S.TIME, S.IOUT, S.NSETID);
-      break;
-    default:
-      break;
-  }
+  WRITE_ONCE(KIND, S);
 }
 
 // What the step loop met: whether the file held any step, whether one was
@@ -120,8 +93,9 @@ struct STEPS_MET {
 };
 
 // The time-step loop. Every step is read, also after the wanted one, and
-// counted in NREAD; each selected step goes to the writer of ITYPE.
-STEPS_MET CONVERT_STEPS(std::int32_t ITYPE, const STEP_SELECTION& SEL, MODEL_STORE& S) {
+// counted in NREAD; each selected step goes to the writer of KIND (none when
+// the menu number named no output).
+STEPS_MET CONVERT_STEPS(const OUTPUT_KIND* KIND, const STEP_SELECTION& SEL, MODEL_STORE& S) {
   STEPS_MET MET;
   MET.FOUND.assign(SEL.NUMBERS.size(), false);
   PROGRESS_BEGIN();
@@ -132,7 +106,7 @@ STEPS_MET CONVERT_STEPS(std::int32_t ITYPE, const STEP_SELECTION& SEL, MODEL_STO
     // Asked after every step, whatever is selected.
     const bool AT_END = RESULT_AT_END();
     if (TAKES_STEP(SEL, S.ISTEP, MET.FOUND) || (SEL.FINAL && AT_END)) {
-      WRITE_STEP(ITYPE, S);
+      if (KIND != nullptr) KIND->STEP(S);
       MET.ANY_WRITTEN = true;
     }
     PROGRESS_STEP(static_cast<std::uint32_t>(S.NREAD));
@@ -144,8 +118,9 @@ STEPS_MET CONVERT_STEPS(std::int32_t ITYPE, const STEP_SELECTION& SEL, MODEL_STO
 // A run that wrote nothing, or not every step it was asked for, says why in
 // one line per cause. Returns true when it did.
 bool WARN_UNCONVERTED(std::int32_t ITYPE, const STEP_SELECTION& SEL, const STEPS_MET& MET) {
-  if (ITYPE < 1 || ITYPE > 4) {
-    WARN("transfer type " + std::to_string(ITYPE) + " is not 1 to 4; nothing was converted");
+  if (OUTPUT_OF_TYPE(ITYPE) == nullptr) {
+    WARN("transfer type " + std::to_string(ITYPE) + " is not 1 to " + std::to_string(OUTPUTS.size()) +
+         "; nothing was converted");
     return true;
   }
   if (!MET.ANY_STEP) {
@@ -199,13 +174,11 @@ void CONVERT() {
   if (ASK_INTEGER() != 0) STOP_RUN_CODE("1111", 1111);
 
   SAY("  Select data-Transfer type");
-  SAY("         KOVA-ReStart ------- 1");
-  SAY("         TECPLOT DATA ------- 2");
-  SAY("         ATLAS   DATA ------- 3");
-  SAY("         FEMAP   DATA ------- 4");
+  for (const OUTPUT_KIND& K : OUTPUTS) SAY(K.MENU_LINE);
   const std::int32_t ITYPE = ASK_INTEGER();
+  const OUTPUT_KIND* KIND = OUTPUT_OF_TYPE(ITYPE);
 
-  OPEN_OUTPUT(ITYPE, S);
+  OPEN_OUTPUT(KIND, S);
 
   SAY(" Input your interest\tNo. OF TIME STEP");
   SAY("   If input (<0) No., All time step avairable ");
@@ -218,7 +191,7 @@ void CONVERT() {
   SEL.EVERY = NSEL < 0;
   SEL.FINAL = NSEL == 0;
   if (NSEL >= 0) SEL.NUMBERS.push_back(NSEL);
-  const STEPS_MET MET = CONVERT_STEPS(ITYPE, SEL, S);
+  const STEPS_MET MET = CONVERT_STEPS(KIND, SEL, S);
   const bool WARNED = WARN_UNCONVERTED(ITYPE, SEL, MET);
 
   // Every output file is written out first: a refused write is reported
@@ -232,7 +205,8 @@ void CONVERT() {
 void CONVERT_COMMAND(const COMMAND_RUN& RUN) {
   MODEL_STORE& S = START_STORE();
   READ_MODEL(RUN.RESULT, NAME_FROM::COMMAND_LINE, S);
-  if (RUN.ITYPE == 3) {
+  const OUTPUT_KIND* KIND = OUTPUT_OF_TYPE(RUN.ITYPE);
+  if (KIND != nullptr && KIND->OPENS == OUTPUT_FILES::ATLAS_PAIR) {
     // The folder is made when missing; a folder that cannot be made fails
     // the open of its files, which reports why.
     std::error_code IGNORED;
@@ -243,8 +217,8 @@ void CONVERT_COMMAND(const COMMAND_RUN& RUN) {
   } else {
     OPEN_UNIT(OUTPUT_UNIT, RUN.OUTPUT, STATUS::UNKNOWN, FORM::FORMATTED, NAME_FROM::COMMAND_LINE);
   }
-  WRITE_ONCE(RUN.ITYPE, S);
-  const STEPS_MET MET = CONVERT_STEPS(RUN.ITYPE, RUN.SELECTION, S);
+  WRITE_ONCE(KIND, S);
+  const STEPS_MET MET = CONVERT_STEPS(KIND, RUN.SELECTION, S);
   const bool WARNED = WARN_UNCONVERTED(RUN.ITYPE, RUN.SELECTION, MET);
   STOP_RUN(WARNED ? NOTHING_CONVERTED : 0);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/outputs.h"
 #include "recordio/options.h"
 #include "recordio/units.h"
 
@@ -49,29 +50,17 @@ constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
     {"output", 'o', true},
 }};
 
-struct OUTPUT_TYPE {
-  std::string_view NAME;
-  std::int32_t ITYPE;
-  std::string_view EXTENSION;  // of the default output name
-};
-constexpr std::array<OUTPUT_TYPE, 4> TYPES{{
-    {"restart", 1, ".rst"},
-    {"tecplot", 2, ".plt"},
-    {"atlas", 3, ""},
-    {"femap", 4, ".neu"},
-}};
-
 // The conversion the options ask for, or the usage status 2.
 int RUN_COMMAND(const PARSED_ARGS& ARGS) {
   COMMAND_RUN RUN;
   RUN.SELECTION.EVERY = true;
-  const OUTPUT_TYPE* TYPE = nullptr;
+  const OUTPUT_KIND* TYPE = nullptr;
   std::optional<std::string_view> OUTPUT_NAME;
   for (const OPTION_FOUND& O : ARGS.OPTIONS) {
     switch (O.WHICH) {
       case TO:
         TYPE = nullptr;
-        for (const OUTPUT_TYPE& T : TYPES)
+        for (const OUTPUT_KIND& T : OUTPUTS)
           if (T.NAME == O.VALUE) TYPE = &T;
         if (TYPE == nullptr)
           return USAGE_ERROR("kovaconv", "--to takes restart, tecplot, atlas or femap, not '" +
@@ -101,7 +90,7 @@ int RUN_COMMAND(const PARSED_ARGS& ARGS) {
   RUN.RESULT = ARGS.OPERANDS[0];
   if (OUTPUT_NAME) {
     RUN.OUTPUT = *OUTPUT_NAME;
-  } else if (TYPE->ITYPE != 3) {
+  } else if (TYPE->OPENS != OUTPUT_FILES::ATLAS_PAIR) {
     // The result file's base name with the output's extension, in the current folder.
     RUN.OUTPUT = std::filesystem::path(RUN.RESULT)
                      .filename()
