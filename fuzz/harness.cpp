@@ -13,6 +13,7 @@
 #include <string>
 
 #include "driver/driver.h"
+#include "recordio/report_numbers.h"
 #include "recordio/units.h"
 
 extern "C" [[noreturn]] void __real__exit(int STATUS);
@@ -25,9 +26,15 @@ int EXIT_STATUS = 0;
 std::string ROOT;        // the private directory
 std::string STDIN_PATH;  // beside the run directory, out of the runs' reach
 
-// Statuses a run may end with: the normal stop (3 when no step was written),
-// the stop 1111, the failure reports and the lack of memory.
-constexpr int ALLOWED_STATUSES[] = {0, 3, 1111, 9, 24, 29, 30, 38, 39, 42, 43, 47, 59, 64, 67, 71};
+// Statuses a run may end with besides the failure reports: the normal stop (3
+// when no step was written), the stop 1111 and the lack of memory.
+constexpr int OTHER_STATUSES[] = {0, NOTHING_CONVERTED, 1111, OUT_OF_MEMORY_STATUS};
+
+bool ALLOWED_STATUS(int STATUS) {
+  for (const REPORT_TEXT& R : REPORT_TEXTS)
+    if (REPORT_NUMBER(R.WHICH) == STATUS) return true;
+  return std::find(std::begin(OTHER_STATUSES), std::end(OTHER_STATUSES), STATUS) != std::end(OTHER_STATUSES);
+}
 
 [[noreturn]] void GIVE_UP(const char* WHAT) {
   std::perror(WHAT);
@@ -144,8 +151,7 @@ int RUN_CONVERTER(std::string_view WORK_LIST, std::string_view RESULT, std::stri
   }
   RESET_UNITS_FOR_NEW_RUN();
 
-  if (std::find(std::begin(ALLOWED_STATUSES), std::end(ALLOWED_STATUSES), EXIT_STATUS) ==
-      std::end(ALLOWED_STATUSES)) {
+  if (!ALLOWED_STATUS(EXIT_STATUS)) {
     std::fprintf(stderr, "the run ended with status %d\n", EXIT_STATUS);
     std::abort();
   }

@@ -28,7 +28,7 @@ bool FILL(UNIT_SLOT& slot) {
   slot.IN_START = slot.IN_END = 0;
   std::size_t got = 0;
   if (const SYS_ERROR err = SYS_READ(slot.FD, slot.IN.data(), slot.IN.size(), got); err != 0) {
-    FAIL_IO(39, slot.NUMBER, err);
+    FAIL_IO(REPORT::READ_FAILURE, slot.NUMBER, err);
   }
   slot.IN_EOF = got == 0;
   slot.IN_END = got;
@@ -37,7 +37,7 @@ bool FILL(UNIT_SLOT& slot) {
 
 // Start the next record; end of input ends the run with report 24.
 void BEGIN_LINE(UNIT_SLOT& slot) {
-  if (!FILL(slot)) FAIL_IO(24, slot.NUMBER, 0);
+  if (!FILL(slot)) FAIL_IO(REPORT::END_OF_FILE, slot.NUMBER, 0);
 }
 
 // The next byte of the record begun, or LINE_END after its last one. The line
@@ -136,23 +136,23 @@ void ADD_TO_NUMBER(NUMBER_SCAN& n, char c) {
     ++n.SIGNIFICANT;
     if (!n.POINT) ++n.BEFORE_POINT;
   } else if (c == '.') {
-    if (n.POINT || n.EXPONENT) FAIL_IO(59, n.UNIT, 0);
+    if (n.POINT || n.EXPONENT) FAIL_IO(REPORT::LIST_SYNTAX, n.UNIT, 0);
     n.POINT = true;
   } else if (EXPONENT_LETTER(c)) {
-    if (n.EXPONENT || !n.ANY_DIGIT) FAIL_IO(59, n.UNIT, 0);
+    if (n.EXPONENT || !n.ANY_DIGIT) FAIL_IO(REPORT::LIST_SYNTAX, n.UNIT, 0);
     n.EXPONENT = true;
     n.EXPONENT_SIGN_DUE = true;
   } else if (SIGN(c)) {
-    if (SIGN(prev)) FAIL_IO(59, n.UNIT, 0);
+    if (SIGN(prev)) FAIL_IO(REPORT::LIST_SYNTAX, n.UNIT, 0);
     n.MISPLACED_SIGN = true;
   } else {
-    FAIL_IO(59, n.UNIT, 0);
+    FAIL_IO(REPORT::LIST_SYNTAX, n.UNIT, 0);
   }
 }
 
 std::int32_t NUMBER_VALUE(const NUMBER_SCAN& n) {
-  if (!n.ANY_DIGIT) FAIL_IO(59, n.UNIT, 0);
-  if (n.MISPLACED_SIGN || (n.EXPONENT && !n.EXPONENT_DIGIT)) FAIL_IO(64, n.UNIT, 0);
+  if (!n.ANY_DIGIT) FAIL_IO(REPORT::LIST_SYNTAX, n.UNIT, 0);
+  if (n.MISPLACED_SIGN || (n.EXPONENT && !n.EXPONENT_DIGIT)) FAIL_IO(REPORT::INPUT_CONVERSION, n.UNIT, 0);
   if (n.SIGNIFICANT == 0) return 0;
 
   // The value is 0.d1d2d3... times ten to the power WIDTH, so its integer
@@ -160,11 +160,11 @@ std::int32_t NUMBER_VALUE(const NUMBER_SCAN& n) {
   const std::int64_t width = n.BEFORE_POINT - n.LEADING_ZEROS +
                              (n.EXPONENT_NEGATIVE ? -n.EXPONENT_VALUE : n.EXPONENT_VALUE);
   if (width <= 0) return 0;
-  if (width > static_cast<std::int64_t>(n.HEAD.size())) FAIL_IO(64, n.UNIT, 0);
+  if (width > static_cast<std::int64_t>(n.HEAD.size())) FAIL_IO(REPORT::INPUT_CONVERSION, n.UNIT, 0);
   std::int64_t value = 0;
   for (std::int64_t i = 0; i < width; ++i) value = value * 10 + (i < n.SIGNIFICANT ? n.HEAD[i] : 0);
   if (n.NEGATIVE) value = -value;
-  if (value < INT32_MIN || value > INT32_MAX) FAIL_IO(64, n.UNIT, 0);
+  if (value < INT32_MIN || value > INT32_MAX) FAIL_IO(REPORT::INPUT_CONVERSION, n.UNIT, 0);
   return static_cast<std::int32_t>(value);
 }
 
@@ -186,7 +186,7 @@ void ADD_TO_ITEM(ITEM_SCAN& item, char c) {
   using SHAPE = ITEM_SCAN::SHAPE;
   if (c == '*' && !item.REPEATED) {
     // Only the first repetition is used: the statement has one item.
-    if (!item.ONLY_DIGITS || !item.NONZERO_DIGIT) FAIL_IO(59, item.NUMBER.UNIT, 0);
+    if (!item.ONLY_DIGITS || !item.NONZERO_DIGIT) FAIL_IO(REPORT::LIST_SYNTAX, item.NUMBER.UNIT, 0);
     const int unit = item.NUMBER.UNIT;
     item = ITEM_SCAN{};
     item.REPEATED = true;
@@ -235,7 +235,7 @@ bool ITEM_VALUE(ITEM_SCAN& item, std::int32_t& value) {
 UNIT_SLOT& INPUT_UNIT(int UNIT) {
   // The prompt must be on the screen before the process waits for an answer.
   if (UNIT == CONSOLE_IN) FLUSH_CONSOLE();
-  return CONNECTED_UNIT(UNIT, 39);
+  return CONNECTED_UNIT(UNIT, REPORT::READ_FAILURE);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT = 0) noexcep
 void CUT_IF_PENDING(OUTPUT& O) {
   if (!O.CUT_PENDING) return;
   O.CUT_PENDING = false;
-  if (const SYS_ERROR err = SYS_CUT(O.FD, 0); err != 0) FAIL_IO(38, O.UNIT, err);
+  if (const SYS_ERROR err = SYS_CUT(O.FD, 0); err != 0) FAIL_IO(REPORT::WRITE_FAILURE, O.UNIT, err);
 }
 
 // Hand BYTES, then MORE, to the system: the write is marked as under way so
@@ -90,7 +90,7 @@ void LAND(OUTPUT& O, bool BUFFER_SENT) {
 void SEND_DIRECT(OUTPUT& O, std::string_view BYTES, std::string_view MORE = {}) {
   const SYS_ERROR err = SEND(O, BYTES, MORE);
   LAND(O, false);
-  if (err != 0) FAIL_IO(38, O.UNIT, err);
+  if (err != 0) FAIL_IO(REPORT::WRITE_FAILURE, O.UNIT, err);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, SYS_FILE FD) {
 }
 
 void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
-  if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
+  if (O.READ_ONLY) FAIL_IO(REPORT::WRITE_TO_READONLY, O.UNIT, 0);
   if (O.FD == NO_FILE) {
     O.MEMORY.append(BODY);
     O.MEMORY.append("\r\n");
@@ -141,7 +141,7 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
 }
 
 char* RECORD_SPACE_SLOW(OUTPUT& O, std::size_t BODY_MAX) {
-  if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
+  if (O.READ_ONLY) FAIL_IO(REPORT::WRITE_TO_READONLY, O.UNIT, 0);
   if (O.FD != NO_FILE) {
     CUT_IF_PENDING(O);
     const std::size_t need = BODY_MAX + 2;
@@ -166,7 +166,7 @@ RECORD_CURSOR CURSOR_SPACE_SLOW(RECORD_CURSOR C, std::size_t BODY_MAX) {
 }
 
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
-  if (O.READ_ONLY) FAIL_IO(47, O.UNIT, 0);
+  if (O.READ_ONLY) FAIL_IO(REPORT::WRITE_TO_READONLY, O.UNIT, 0);
   if (O.FD == NO_FILE) {
     O.MEMORY.append(BYTES);
     return;
@@ -181,7 +181,7 @@ void OUTPUT_FLUSH(OUTPUT& O) {
   if (O.FD == NO_FILE || len == 0) return;
   const SYS_ERROR err = SEND(O, std::string_view(O.BUF.get(), len));
   LAND(O, true);
-  if (err != 0) FAIL_IO(38, O.UNIT, err);
+  if (err != 0) FAIL_IO(REPORT::WRITE_FAILURE, O.UNIT, err);
 }
 
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "recordio/report_numbers.h"
+
 // An open file: a descriptor on POSIX systems, a handle on Windows.
 using SYS_FILE = std::intptr_t;
 inline constexpr SYS_FILE NO_FILE = -1;
@@ -40,13 +42,13 @@ struct OPENED {
   bool READ_ONLY = false;  // writing was refused, reading allowed
   bool REGULAR = false;    // a disk file: it can be cut and has an identity
   FILE_ID ID;
-  int REPORT = 0;          // when the open failed: its report number
+  REPORT FAILURE = REPORT::NONE;  // when the open failed: its report
   SYS_ERROR REASON = 0;    // ... and the system's reason (0: none to show)
 };
 
-inline OPENED OPEN_FAILED(int REPORT, SYS_ERROR REASON) {
+inline OPENED OPEN_FAILED(REPORT FAILURE, SYS_ERROR REASON) {
   OPENED o;
-  o.REPORT = REPORT;
+  o.FAILURE = FAILURE;
   o.REASON = REASON;
   return o;
 }

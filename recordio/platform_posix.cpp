@@ -21,15 +21,15 @@ namespace {
 
 int DESCRIPTOR(SYS_FILE F) { return static_cast<int>(F); }
 
-int REPORT_FOR_OPEN_ERROR(int err) {
+REPORT REPORT_FOR_OPEN_ERROR(int err) {
   switch (err) {
     case ENOENT:
-    case ENOTDIR: return 29;
+    case ENOTDIR: return REPORT::FILE_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EISDIR: return 9;
-    case ENAMETOOLONG: return 43;
-    default: return 30;
+    case EISDIR: return REPORT::ACCESS_DENIED;
+    case ENAMETOOLONG: return REPORT::BAD_FILE_NAME;
+    default: return REPORT::OPEN_FAILURE;
   }
 }
 
@@ -100,7 +100,7 @@ OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   }
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
-    return OPEN_FAILED(9, 0);
+    return OPEN_FAILED(REPORT::ACCESS_DENIED, 0);
   }
   o.FD = fd;
   o.REGULAR = S_ISREG(st.st_mode);

@@ -53,18 +53,20 @@ bool ON_MISSING_DRIVE(const std::string& NAME) {
 // every SDK's headers).
 constexpr DWORD NO_SUCH_DEVICE = 433;
 
-int REPORT_FOR_OPEN_ERROR(const std::string& NAME, DWORD err) {
+REPORT REPORT_FOR_OPEN_ERROR(const std::string& NAME, DWORD err) {
   switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case NO_SUCH_DEVICE: return ON_MISSING_DRIVE(NAME) ? 42 : err == NO_SUCH_DEVICE ? 30 : 29;
-    case ERROR_INVALID_DRIVE: return 42;
-    case ERROR_ACCESS_DENIED: return 9;
+    case NO_SUCH_DEVICE:
+      if (ON_MISSING_DRIVE(NAME)) return REPORT::NO_SUCH_DEVICE;
+      return err == NO_SUCH_DEVICE ? REPORT::OPEN_FAILURE : REPORT::FILE_NOT_FOUND;
+    case ERROR_INVALID_DRIVE: return REPORT::NO_SUCH_DEVICE;
+    case ERROR_ACCESS_DENIED: return REPORT::ACCESS_DENIED;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY: return 43;
-    default: return 30;
+    case ERROR_DIRECTORY: return REPORT::BAD_FILE_NAME;
+    default: return REPORT::OPEN_FAILURE;
   }
 }
 

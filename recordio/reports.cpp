@@ -12,29 +12,9 @@
 
 namespace {
 
-struct MESSAGE {
-  int NUMBER;
-  std::string_view TEXT;  // followed by ", unit %d, file %s"
-};
-
-constexpr std::array<MESSAGE, 12> MESSAGES{{
-    {9, "permission to access file denied"},
-    {24, "end-of-file during read"},
-    {29, "file not found"},
-    {30, "open failure"},
-    {38, "error during write"},
-    {39, "error during read"},
-    {42, "no such device"},
-    {43, "file name specification error"},
-    {47, "write to READONLY file"},
-    {59, "list-directed I/O syntax error"},
-    {64, "input conversion error"},
-    {67, "input statement requires too much data"},
-}};
-
-std::string_view MESSAGE_TEXT(int REPORT) {
-  for (const MESSAGE& m : MESSAGES) {
-    if (m.NUMBER == REPORT) return m.TEXT;
+std::string_view MESSAGE_TEXT(REPORT WHICH) {
+  for (const REPORT_TEXT& m : REPORT_TEXTS) {
+    if (m.WHICH == WHICH) return m.TEXT;
   }
   return "input/output failure";
 }
@@ -43,8 +23,9 @@ std::string_view MESSAGE_TEXT(int REPORT) {
 // console refusing its last records, say) must not start another one.
 std::atomic<bool> REPORTING{false};
 
-[[noreturn]] void REPORT_AND_EXIT(int REPORT, int UNIT, std::string_view FIRST_LINE) {
-  const std::uint32_t status = 0xC0000000U + static_cast<std::uint32_t>(REPORT);
+[[noreturn]] void REPORT_AND_EXIT(REPORT WHICH, int UNIT, std::string_view FIRST_LINE) {
+  const int NUMBER = REPORT_NUMBER(WHICH);
+  const std::uint32_t status = 0xC0000000U + static_cast<std::uint32_t>(NUMBER);
   if (REPORTING.exchange(true)) SYS_EXIT(status);
   SYS_HOLD_RUN_ENDS();  // the run is ending: no event changes how now
   const SYS_FILE err = SYS_STANDARD(2);
@@ -57,12 +38,12 @@ std::atomic<bool> REPORTING{false};
   }
   std::array<char, 16> number{};
   std::array<char, 16> unit{};
-  const auto number_end = std::to_chars(number.data(), number.data() + number.size(), REPORT).ptr;
+  const auto number_end = std::to_chars(number.data(), number.data() + number.size(), NUMBER).ptr;
   const auto unit_end = std::to_chars(unit.data(), unit.data() + unit.size(), UNIT).ptr;
   WRITE_IGNORING_ERRORS(err, "forrtl: severe (");
   WRITE_IGNORING_ERRORS(err, std::string_view(number.data(), number_end));
   WRITE_IGNORING_ERRORS(err, "): ");
-  WRITE_IGNORING_ERRORS(err, MESSAGE_TEXT(REPORT));
+  WRITE_IGNORING_ERRORS(err, MESSAGE_TEXT(WHICH));
   WRITE_IGNORING_ERRORS(err, ", unit ");
   WRITE_IGNORING_ERRORS(err, std::string_view(unit.data(), unit_end));
   WRITE_IGNORING_ERRORS(err, ", file ");
@@ -77,8 +58,9 @@ std::atomic<bool> REPORTING{false};
 
 void WRITE_IGNORING_ERRORS(SYS_FILE FD, std::string_view TEXT) noexcept { (void)SYS_WRITE(FD, TEXT); }
 
-void FAIL_IO(int REPORT, int UNIT, int OS_ERROR) {
-  const bool os_line = OS_ERROR != 0 && (REPORT == 30 || REPORT == 38 || REPORT == 39);
+void FAIL_IO(REPORT WHICH, int UNIT, int OS_ERROR) {
+  const bool os_line = OS_ERROR != 0 && (WHICH == REPORT::OPEN_FAILURE || WHICH == REPORT::WRITE_FAILURE ||
+                                         WHICH == REPORT::READ_FAILURE);
   std::array<char, 512> line{};
   std::size_t len = 0;
   if (os_line) {
@@ -86,23 +68,23 @@ void FAIL_IO(int REPORT, int UNIT, int OS_ERROR) {
     std::memcpy(line.data(), head.data(), head.size());
     len = head.size() + SYS_ERROR_TEXT(OS_ERROR, std::span(line).subspan(head.size())).size();
   }
-  REPORT_AND_EXIT(REPORT, UNIT, std::string_view(line.data(), len));
+  REPORT_AND_EXIT(WHICH, UNIT, std::string_view(line.data(), len));
 }
 
 void ALLOW_NEW_REPORT() noexcept { REPORTING.store(false); }
 
-void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE) {
-  REPORT_AND_EXIT(REPORT, UNIT, FIRST_LINE);
+void FAIL_IO_LINE(REPORT WHICH, int UNIT, std::string_view FIRST_LINE) {
+  REPORT_AND_EXIT(WHICH, UNIT, FIRST_LINE);
 }
 
 void FAIL_OUT_OF_MEMORY() noexcept {
-  if (REPORTING.exchange(true)) SYS_EXIT(71);
+  if (REPORTING.exchange(true)) SYS_EXIT(OUT_OF_MEMORY_STATUS);
   SYS_HOLD_RUN_ENDS();
   PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   WRITE_IGNORING_ERRORS(SYS_STANDARD(2), "kovaconv: error: out of memory\n");
   DRAIN_ALL_FOR_EXIT();
-  SYS_EXIT(71);
+  SYS_EXIT(OUT_OF_MEMORY_STATUS);
 }
 
 void WARN(std::string_view TEXT) {

@@ -5,10 +5,12 @@
 // returns.
 #include <string_view>
 
-// REPORT: the report number (9, 24, 29, 30, 38, 39, 43, 47, 59, 64, 67).
-// OS_ERROR: the system's error code, 0 when the failure carries none; reports
-// 30, 38 and 39 put the system's text for it on a first line.
-[[noreturn]] void FAIL_IO(int REPORT, int UNIT, int OS_ERROR);
+#include "recordio/report_numbers.h"
+
+// WHICH: the report. OS_ERROR: the system's error code, 0 when the failure
+// carries none; an open, write or read failure puts the system's text for it
+// on a first line.
+[[noreturn]] void FAIL_IO(REPORT WHICH, int UNIT, int OS_ERROR);
 
 // One warning line on standard error ("kovaconv: warning: " + TEXT); the
 // console output is written out first so that the lines keep their order.

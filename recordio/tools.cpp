@@ -34,7 +34,7 @@ void REMOVE_PENDING() noexcept {
 [[noreturn]] void OUT_OF_MEMORY() {
   REMOVE_PENDING();
   (void)SYS_WRITE(SYS_STANDARD(2), std::string_view(MEMORY_LINE, MEMORY_LINE_LENGTH));
-  SYS_EXIT(71);
+  SYS_EXIT(OUT_OF_MEMORY_STATUS);
 }
 
 #if !defined(_WIN32)

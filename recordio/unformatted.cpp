@@ -17,8 +17,8 @@ constexpr std::uint64_t LENGTH_FIELD = 4;
 // a record cut off, never the end of the steps.
 std::uint64_t FILE_SIZE(UNIT_SLOT& slot) {
   std::uint64_t size = 0;
-  if (const SYS_ERROR err = SYS_FILE_SIZE(slot.FD, size); err != 0) FAIL_IO(39, slot.NUMBER, err);
-  if (size < slot.SIZE_SEEN) FAIL_IO(24, slot.NUMBER, 0);
+  if (const SYS_ERROR err = SYS_FILE_SIZE(slot.FD, size); err != 0) FAIL_IO(REPORT::READ_FAILURE, slot.NUMBER, err);
+  if (size < slot.SIZE_SEEN) FAIL_IO(REPORT::END_OF_FILE, slot.NUMBER, 0);
   slot.SIZE_SEEN = size;
   return size;
 }
@@ -29,7 +29,7 @@ bool READ_AT(const UNIT_SLOT& slot, unsigned char* to, std::size_t n, std::uint6
   while (n > 0) {
     std::size_t got = 0;
     if (const SYS_ERROR err = SYS_READ_AT(slot.FD, to, n, offset, got); err != 0) {
-      FAIL_IO(39, slot.NUMBER, err);
+      FAIL_IO(REPORT::READ_FAILURE, slot.NUMBER, err);
     }
     if (got == 0) return false;
     to += got;
@@ -44,7 +44,7 @@ bool READ_AT(const UNIT_SLOT& slot, unsigned char* to, std::size_t n, std::uint6
 constexpr std::size_t WINDOW_BYTES = std::size_t{64} << 10;
 
 bool END_OF_FILE(int UNIT, bool CLEAN_END) {
-  if (!CLEAN_END) FAIL_IO(24, UNIT, 0);
+  if (!CLEAN_END) FAIL_IO(REPORT::END_OF_FILE, UNIT, 0);
   return false;
 }
 
@@ -55,7 +55,7 @@ void SLIDE_WINDOW(RECORD& R) {
   if (slot.REC.size() < WINDOW_BYTES) slot.REC.resize(WINDOW_BYTES);
   const std::size_t n = std::min(WINDOW_BYTES, R.LEN - R.POS);
   // The file was cut short behind the size seen when the record was fetched.
-  if (!READ_AT(slot, slot.REC.data(), n, R.DATA_AT + R.POS)) FAIL_IO(24, R.UNIT, 0);
+  if (!READ_AT(slot, slot.REC.data(), n, R.DATA_AT + R.POS)) FAIL_IO(REPORT::END_OF_FILE, R.UNIT, 0);
   R.WINDOW = slot.REC.data();
   R.WINDOW_FROM = R.POS;
   R.WINDOW_TO = R.POS + n;
@@ -73,7 +73,7 @@ const unsigned char* TAKE_BYTES(RECORD& R, std::size_t N) {
 }  // namespace
 
 bool FETCH_RECORD(int UNIT, RECORD& R, bool EOF_BRANCH) {
-  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 39);
+  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, REPORT::READ_FAILURE);
   const std::uint64_t size = FILE_SIZE(slot);
   const std::uint64_t left = size > slot.POS ? size - slot.POS : 0;
   // Only an end exactly where a record would start is the clean end.
@@ -97,7 +97,7 @@ bool FETCH_RECORD(int UNIT, RECORD& R, bool EOF_BRANCH) {
 }
 
 void NEED_BYTES(const RECORD& R, std::uint64_t BYTES) {
-  if (R.LEN - R.POS < BYTES) FAIL_IO(67, R.UNIT, 0);
+  if (R.LEN - R.POS < BYTES) FAIL_IO(REPORT::TOO_MUCH_DATA, R.UNIT, 0);
 }
 
 std::int32_t TAKE_INT_SLOW(RECORD& R) {
@@ -110,11 +110,11 @@ void TAKE_TEXT(RECORD& R, std::span<char> DEST) {
   NEED_BYTES(R, DEST.size());
   // Straight into DEST, whatever its length.
   auto* to = reinterpret_cast<unsigned char*>(DEST.data());
-  if (!DEST.empty() && !READ_AT(*R.SLOT, to, DEST.size(), R.DATA_AT + R.POS)) FAIL_IO(24, R.UNIT, 0);
+  if (!DEST.empty() && !READ_AT(*R.SLOT, to, DEST.size(), R.DATA_AT + R.POS)) FAIL_IO(REPORT::END_OF_FILE, R.UNIT, 0);
   R.POS += DEST.size();
 }
 
 bool AT_END_OF_FILE(int UNIT) {
-  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 39);
+  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, REPORT::READ_FAILURE);
   return slot.POS >= FILE_SIZE(slot);
 }

@@ -42,8 +42,8 @@ struct UNIT_SLOT {
 };
 
 // The slot of a connected unit; the console units connect on first use.
-// A unit that is not connected ends the run with REPORT ("Bad file descriptor").
-UNIT_SLOT& CONNECTED_UNIT(int UNIT, int REPORT);
+// A unit that is not connected ends the run with report WHICH ("Bad file descriptor").
+UNIT_SLOT& CONNECTED_UNIT(int UNIT, REPORT WHICH);
 
 // The next text record of UNIT with the blanks around it removed (a typed
 // file name). Of a very long line only the first few kilobytes are kept,
@@ -58,7 +58,7 @@ std::string NEXT_NAME_RECORD(int UNIT);
 void ALLOW_NEW_REPORT() noexcept;
 
 // A failure report whose first line is FIRST_LINE instead of the system's text.
-[[noreturn]] void FAIL_IO_LINE(int REPORT, int UNIT, std::string_view FIRST_LINE);
+[[noreturn]] void FAIL_IO_LINE(REPORT WHICH, int UNIT, std::string_view FIRST_LINE);
 
 // Exit paths (async-signal-safe, errors ignored): write out the console output,
 // then every unit's completed records.

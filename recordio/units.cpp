@@ -75,7 +75,7 @@ UNIT_SLOT& CLAIM_SLOT(int UNIT) {
       return slot;
     }
   }
-  FAIL_IO(30, UNIT, SYS_TOO_MANY_FILES);
+  FAIL_IO(REPORT::OPEN_FAILURE, UNIT, SYS_TOO_MANY_FILES);
 }
 
 // Connect a console unit to its standard stream.
@@ -176,10 +176,10 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
   slot.F = F;
   // A byte 0 would cut the name short for the system: the name is invalid.
   const bool TOO_LONG = FROM == NAME_FROM::DIALOGUE && name.size() > LONGEST_NAME;
-  if (TOO_LONG || name.find('\0') != std::string::npos) FAIL_IO(43, UNIT, 0);
+  if (TOO_LONG || name.find('\0') != std::string::npos) FAIL_IO(REPORT::BAD_FILE_NAME, UNIT, 0);
 
   const OPENED file = SYS_OPEN_FILE(name, S == STATUS::UNKNOWN);
-  if (file.REPORT != 0) FAIL_IO(file.REPORT, UNIT, file.REASON);
+  if (file.FAILURE != REPORT::NONE) FAIL_IO(file.FAILURE, UNIT, file.REASON);
   // An output file must not be a file that another unit has open. Opening did
   // not change an existing file, so it is left exactly as it was.
   if (S == STATUS::UNKNOWN && file.REGULAR) {
@@ -195,14 +195,14 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
                                        : holder->NUMBER == CONSOLE_IN ? " (the console input)"
                                                                       : "";
       end = std::copy(console.begin(), console.end(), end);
-      FAIL_IO_LINE(30, UNIT, std::string_view(line.data(), end));
+      FAIL_IO_LINE(REPORT::OPEN_FAILURE, UNIT, std::string_view(line.data(), end));
     }
     // Nor a file that another run is writing: the lock is taken before the
     // first record cuts anything, so the other run's file stays as it is. A
     // file system that keeps no locks leaves the file unlocked.
     if (!file.READ_ONLY && SYS_LOCK_WRITING(file.FD) == SYS_LOCKED) {
       SYS_CLOSE(file.FD);
-      FAIL_IO_LINE(30, UNIT, "forrtl: file is locked by another process");
+      FAIL_IO_LINE(REPORT::OPEN_FAILURE, UNIT, "forrtl: file is locked by another process");
     }
   }
 
@@ -217,13 +217,13 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
   slot.CONNECTED = true;
 }
 
-UNIT_SLOT& CONNECTED_UNIT(int UNIT, int REPORT) {
+UNIT_SLOT& CONNECTED_UNIT(int UNIT, REPORT WHICH) {
   if (UNIT_SLOT* slot = FIND_SLOT(UNIT); slot != nullptr && slot->CONNECTED) return *slot;
   if (UNIT_SLOT* console = CONSOLE_SLOT(UNIT)) return *console;
-  FAIL_IO(REPORT, UNIT, SYS_BAD_FILE);
+  FAIL_IO(WHICH, UNIT, SYS_BAD_FILE);
 }
 
-OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, 38).OUT; }
+OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, REPORT::WRITE_FAILURE).OUT; }
 
 OUTPUT& CONNECT_MEMORY_UNIT(int UNIT) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
@@ -248,7 +248,7 @@ std::string_view UNIT_NAME(int UNIT) {
 }
 
 int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL) {
-  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 38);
+  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, REPORT::WRITE_FAILURE);
   if (slot.NUMBER_WIDTH != 0) return slot.NUMBER_WIDTH;
   const bool nodes = NUMNP >= NUMEL;
   const std::string count = std::to_string(nodes ? NUMNP : NUMEL);

@@ -129,15 +129,20 @@ constexpr std::int64_t INTERRUPTED = 128 + SIGINT;
 // After failure report N: hexadecimal C0000000 plus N.
 constexpr std::int64_t REPORT_STATUS(int report) { return EXIT_STATUS(0xC0000000U + static_cast<std::uint32_t>(report)); }
 
-// The line of failure report REPORT on standard error, for UNIT and FILE.
-inline std::string SEVERE(int report, int unit, std::string_view file) {
+// The failure reports' numbers and texts as written.
+inline const std::map<int, std::string_view>& REPORT_LINES() {
   static const std::map<int, std::string_view> MESSAGES{
       {9, "permission to access file denied"}, {24, "end-of-file during read"}, {29, "file not found"},
       {30, "open failure"}, {38, "error during write"}, {39, "error during read"}, {42, "no such device"},
       {43, "file name specification error"}, {47, "write to READONLY file"},
       {59, "list-directed I/O syntax error"}, {64, "input conversion error"},
       {67, "input statement requires too much data"}};
-  return "forrtl: severe (" + std::to_string(report) + "): " + std::string(MESSAGES.at(report)) + ", unit " +
+  return MESSAGES;
+}
+
+// The line of failure report REPORT on standard error, for UNIT and FILE.
+inline std::string SEVERE(int report, int unit, std::string_view file) {
+  return "forrtl: severe (" + std::to_string(report) + "): " + std::string(REPORT_LINES().at(report)) + ", unit " +
          std::to_string(unit) + ", file " + std::string(file) + "\n";
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "recordio/report_numbers.h"
 #include "tests/probe/probe_support.h"
 
 namespace {
@@ -33,6 +34,14 @@ bool SET_IMMUTABLE(const e2e::SCRATCH& S, const char* name, bool on) {
   return ::close(fd) == 0 && done;  // closing -1 just fails
 }
 #endif
+
+// The reports the program names are the written ones, each with its written
+// text: a report added, dropped or misspelt in one place shows here.
+TEST(Reports, NamedReportsAreTheWrittenOnes) {
+  std::map<int, std::string_view> named;
+  for (const REPORT_TEXT& R : REPORT_TEXTS) named.emplace(REPORT_NUMBER(R.WHICH), R.TEXT);
+  EXPECT_EQ(named, e2e::REPORT_LINES());
+}
 
 TEST(Opening, FailuresEndTheRunWithTheirReport) {
   e2e::SCRATCH S;
