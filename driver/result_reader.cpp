@@ -31,8 +31,9 @@ bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET
 // Fetch the record at F.POS whose items take NEEDED bytes into R: the items
 // only; bytes after them are skipped. Framing is checked before anything
 // grows: a length field that is negative or runs past the end of the file is
-// damage, as is a record shorter than NEEDED.
-bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
+// damage, as is a record shorter than NEEDED. Without HOLD_ITEMS only the
+// framing is checked and R holds nothing.
+bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS = true) {
   const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
@@ -46,7 +47,7 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
     return DAMAGED(F, RESULT_DAMAGE::LENGTH_PAST_END);
   }
   if (static_cast<std::uint64_t>(LENGTH) < NEEDED) return DAMAGED(F, RESULT_DAMAGE::TOO_SHORT);
-  const auto HELD = static_cast<std::size_t>(NEEDED);
+  const auto HELD = HOLD_ITEMS ? static_cast<std::size_t>(NEEDED) : 0;
   if (F.ITEMS.size() < HELD) F.ITEMS.resize(HELD);
   if (!READ_AT(F.FD, F.ITEMS.data(), HELD, F.POS + LENGTH_FIELD, ERROR)) {
     return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, ERROR);
@@ -108,6 +109,26 @@ bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S) {
   DECODE_ELEMENT_RESULTS(R, S);
   ++S.NREAD;
   return true;
+}
+
+std::vector<STEP_AT> SCAN_RESULT_STEPS(RESULT_FILE& F, const MODEL_STORE& S) {
+  std::vector<STEP_AT> STEPS;
+  HELD_RECORD R;
+  MODEL_STORE HEADER;  // takes the header's items; its arrays stay empty
+  while (F.POS < F.SIZE) {
+    const std::uint64_t AT = F.POS;
+    if (!FETCH(F, R, STEP_HEADER_BYTES)) break;
+    DECODE_STEP_HEADER(R, HEADER);
+    if (!FETCH(F, R, ITEM_BYTES(S.NUMNP, NODE_RESULT_BYTES), false)) break;
+    if (!FETCH(F, R, ITEM_BYTES(S.NUMEL, ELEMENT_RESULT_BYTES), false)) break;
+    STEPS.push_back({AT, HEADER.ISTEP, HEADER.TIME});
+  }
+  return STEPS;
+}
+
+bool READ_RESULT_STEP_AT(RESULT_FILE& F, MODEL_STORE& S, std::uint64_t AT) {
+  F.POS = AT;
+  return READ_RESULT_STEP(F, S);
 }
 
 std::string DAMAGE_REASON(const RESULT_FILE& F) {

@@ -44,6 +44,7 @@
 
 #include "driver/result_layout.h"
 #include "driver/result_reader.h"
+#include "driver/step_selection.h"
 #include "writers/writers.h"
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
@@ -52,13 +53,6 @@ namespace {
 
 constexpr std::uint8_t VTK_TRIANGLE = 5;
 constexpr std::uint8_t VTK_QUAD = 9;
-
-// Which steps to write.
-struct SELECTION {
-  enum { ALL, FINAL, LISTED } KIND = ALL;
-  std::vector<std::int32_t> NUMBERS;  // step numbers, for LISTED
-  std::vector<bool> FOUND;            // per listed number: met in the file
-};
 
 // One array of the appended data: its XML element and its bytes.
 struct ARRAY {
@@ -331,35 +325,6 @@ int USAGE(std::string_view WHY) {
                "[--name BASE] RESULT_FILE\n",
                static_cast<int>(WHY.size()), WHY.data());
   return 2;
-}
-
-bool PARSE_STEPS(std::string_view TEXT, SELECTION& SEL) {
-  SEL = SELECTION{};
-  if (TEXT == "all") return true;
-  if (TEXT == "final") {
-    SEL.KIND = SELECTION::FINAL;
-    return true;
-  }
-  SEL.KIND = SELECTION::LISTED;
-  while (true) {
-    const std::string_view ITEM = TEXT.substr(0, TEXT.find(','));
-    std::int32_t N = 0;
-    const auto [END, EC] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
-    if (ITEM.empty() || EC != std::errc{} || END != ITEM.data() + ITEM.size()) return false;
-    SEL.NUMBERS.push_back(N);
-    if (ITEM.size() == TEXT.size()) break;
-    TEXT.remove_prefix(ITEM.size() + 1);
-  }
-  SEL.FOUND.assign(SEL.NUMBERS.size(), false);
-  return true;
-}
-
-bool SELECTED(SELECTION& SEL, std::int32_t STEP) {
-  bool HIT = SEL.KIND == SELECTION::ALL;
-  for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-    if (SEL.NUMBERS[K] == STEP) HIT = SEL.FOUND[K] = true;
-  }
-  return HIT;
 }
 
 }  // namespace
