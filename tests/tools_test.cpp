@@ -1,6 +1,7 @@
-// kovainfo and kova2vtk on a small hand-made result file: the JSON report
-// worked out by hand, where each kind of damage is found, and which VTK files
-// a damaged file, a step list and a stray corner lead to. The values inside
+// kovainfo, kova2vtk and kova2csv on a small hand-made result file: the JSON
+// report and a CSV table worked out by hand, where each kind of damage is
+// found, and which VTK files a damaged file, a step list and a stray corner
+// lead to. The values inside
 // the VTK files are checked through VTK's own reader (vtk_roundtrip.py).
 #include <gtest/gtest.h>
 
@@ -187,4 +188,52 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
 
   EXPECT_USAGE_ERRORS(s, KOVA2VTK_EXE,
                       {{}, {"--steps", "1,,2", "r.bin"}, {"--steps"}, {"--name", "a/b", "r.bin"}, {"absent.bin"}});
+}
+
+TEST(Kova2csv, TableWorkedOutByHandDamageAndUsageErrors) {
+  e2e::SCRATCH s;
+  const std::string whole = MODEL() + STEP_1() + STEP_2();
+  s.WRITE("r.bin", whole);
+  s.WRITE("cut.bin", whole.substr(0, 810));  // step 2's element record cut off
+
+  // Step 10: node 2 has head 2.5 and the velocities of elements 1 (3, 4) and
+  // 2 (0, -1) averaged, (1.5, 1.5), speed sqrt(4.5); the point (5, 5) is the
+  // centre of the square element 1, a quarter of each corner head
+  // (1 + 2.5 - 3 + 4) / 4, and element 1's own speed 5.
+  const std::string header = "step,time,head@2,head@5;5,speed@2,speed@5;5\r\n";
+  const std::string step_10 = "10,0.5,2.5,1.125,2.1213203435596424,5\r\n";
+  const std::vector<std::string> places = {"--nodes", "2", "--at", "5,5", "--what=head,speed"};
+  auto with = [&](std::vector<std::string> args, std::vector<std::string> tail) {
+    args.insert(args.begin(), places.begin(), places.end());
+    args.insert(args.end(), tail.begin(), tail.end());
+    return args;
+  };
+  e2e::RUN run = RUN(s, KOVA2CSV_EXE, with({"--steps", "10"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 0) << run.ERR;
+  EXPECT_EQ(run.OUT, header + step_10);
+  EXPECT_EQ(run.ERR, "");
+
+  // Damage: the whole step, then one line saying where; "final" is the last whole step.
+  for (const char* steps : {"all", "final"}) {
+    run = RUN(s, KOVA2CSV_EXE, with({"--steps", steps, "-o", "t.csv"}, {"cut.bin"}));
+    EXPECT_EQ(run.STATUS, 1) << steps;
+    EXPECT_EQ(s.READ("t.csv"), header + step_10) << steps;
+    EXPECT_EQ(run.ERR, "kova2csv: cut.bin: damaged at byte 748: record length runs past the end of the file; "
+                       "1 whole steps before it\n") << steps;
+  }
+  run = RUN(s, KOVA2CSV_EXE, with({"--steps", "7,8"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.OUT, "");
+
+#if !defined(_WIN32)
+  run = RUN(s, KOVA2CSV_EXE, with({"--output", "/dev/full"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kova2csv: /dev/full: No space left on device\n");
+#endif
+
+  // Node 9 is not in the model; (50, 50) lies in no counted element.
+  EXPECT_USAGE_ERRORS(s, KOVA2CSV_EXE,
+                      {{}, {"r.bin"}, {"--at", "1", "r.bin"}, {"--what", "depth", "--nodes", "1", "r.bin"},
+                       {"--nodes", "9", "r.bin"}, {"--at", "50,50", "r.bin"}, {"--nodes", "1", "absent.bin"},
+                       {"--at-file", "absent.csv", "r.bin"}});
 }
