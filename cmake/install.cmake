@@ -43,7 +43,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "kovaconv reads the binary result file of the NU-KOVA two-dimensional finite-element "
   "groundwater-flow analysis and writes restart data, a TECPLOT point file, the ATLAS "
   "mesh and result files or a FEMAP neutral file, driven by a question-and-answer "
-  "dialogue. kovagen writes sample result files.")
+  "dialogue. kovagen writes sample result files, kovainfo tells what a result file holds, "
+  "kova2vtk writes it for ParaView and kova2csv writes results over time at nodes and points; "
+  "the Python module kova reads it into numpy arrays.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
 set(CPACK_STRIP_FILES ON)
 

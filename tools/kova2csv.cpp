@@ -159,7 +159,6 @@ int main(int argc, char** argv) {
         if (const std::string WHY = READ_WELLS(std::string(V), ASKS); !WHY.empty()) return USAGE_ERROR("kova2csv", WHY);
         break;
       case OPT_WHAT:
-        WHAT.clear();
         for (std::string_view REST = V;;) {
           const std::string_view NAME = REST.substr(0, REST.find(','));
           QUANTITY Q;
