@@ -156,7 +156,9 @@ int main(int argc, char** argv) {
         break;
       }
       case OPT_AT_FILE:
-        if (const std::string WHY = READ_WELLS(std::string(V), ASKS); !WHY.empty()) return USAGE_ERROR("kova2csv", WHY);
+        if (const std::string WHY = READ_WELLS(std::string(V), ASKS); !WHY.empty()) {
+          return USAGE_ERROR("kova2csv", WHY);
+        }
         break;
       case OPT_WHAT:
         for (std::string_view REST = V;;) {
@@ -213,15 +215,16 @@ int main(int argc, char** argv) {
       }
       P = NODE_PLACE(A.NODE - 1);
     } else if (!LOCATE(S, A.X, A.Y, P) && !(NEAREST_WANTED && NEAREST_NODE(S, A.X, A.Y, P))) {
-      std::fprintf(stderr, "kova2csv: point %s lies in no counted element%s\n", A.NAME.c_str(),
-                   NEAREST_WANTED ? " and the model has none" : " (--nearest takes the nearest node)");
+      const char* HINT = NEAREST_WANTED ? "; the model has none" : " (--nearest takes the nearest node)";
+      std::fprintf(stderr, "kova2csv: point %s lies in no counted element%s\n", A.NAME.c_str(), HINT);
       return 2;
     }
     PLACES.push_back(P);
   }
+  // Velocities at nodes are averaged once per step, and only when asked for.
   bool NODE_VELOCITY = false;
   for (const PLACE& P : PLACES) {
-    for (const QUANTITY Q : WHAT) NODE_VELOCITY = NODE_VELOCITY || (P.ELEMENT < 0 && Q != QUANTITY::HEAD && Q != QUANTITY::FLUX);
+    for (const QUANTITY Q : WHAT) NODE_VELOCITY |= P.ELEMENT < 0 && Q != QUANTITY::HEAD && Q != QUANTITY::FLUX;
   }
 
   const std::vector<STEP_AT> STEPS = SCAN_RESULT_STEPS(F, S);
@@ -285,7 +288,8 @@ int main(int argc, char** argv) {
   }
   if (SEL.KIND == SELECTION::LISTED && DAMAGE == RESULT_DAMAGE::NONE) {
     for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-      if (!SEL.FOUND[K]) std::fprintf(stderr, "kova2csv: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
+      if (SEL.FOUND[K]) continue;
+      std::fprintf(stderr, "kova2csv: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
     }
   }
   if (STEPS.empty() && DAMAGE == RESULT_DAMAGE::NONE) {
