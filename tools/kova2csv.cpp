@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
     PLACE P;
     if (A.IS_NODE) {
       if (A.NODE < 1 || A.NODE > S.NUMNP) {
-        std::fprintf(stderr, "kova2csv: node %d is not in the model (nodes 1..%d)\n", A.NODE, S.NUMNP);
+        std::fprintf(stderr, "kova2csv: node %d is not in the model (%d nodes)\n", A.NODE, std::max(S.NUMNP, 0));
         return 2;
       }
       P = NODE_PLACE(A.NODE - 1);

@@ -141,8 +141,8 @@ py::tuple SERIES(RESULT& R, std::optional<std::vector<std::int64_t>> NODES,
   std::vector<PLACE> PLACES;
   for (const std::int64_t N : NODES.value_or(std::vector<std::int64_t>{})) {
     if (N < 1 || N > R.S.NUMNP) {
-      throw KOVA_FAILURE(R.PATH + ": node " + std::to_string(N) + " is not in the model (nodes 1.." +
-                         std::to_string(R.S.NUMNP) + ")");
+      throw KOVA_FAILURE(R.PATH + ": node " + std::to_string(N) + " is not in the model (" +
+                         std::to_string(R.NODES()) + " nodes)");
     }
     PLACES.push_back(NODE_PLACE(static_cast<std::int32_t>(N - 1)));
   }
