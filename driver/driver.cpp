@@ -3,6 +3,7 @@
 #include "driver/driver.h"
 
 #include <array>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -54,37 +55,37 @@ void SHOW_TITLE(const MODEL_STORE& S) {
   WRITE_LIST(CONSOLE_OUT, PIECES);
 }
 
-void OPEN_OUTPUT(std::int32_t ITYPE, MODEL_STORE& S) {
-  if (ITYPE == 3) {
-    OPEN_UNIT(MESH_UNIT, "atlas.msh", STATUS::UNKNOWN, FORM::FORMATTED);
-    OPEN_UNIT(POST_UNIT, "atlas.pst", STATUS::UNKNOWN, FORM::FORMATTED);
-    SAY("  ");
-    SAY("         Mesh Data          -> atlas.msh");
-    SAY("  Velocity and Head    Data -> atlas.pst");
-    SAY("  ");
-    WRITE_ATLAS_MESH(S.TITLE, S.NUMNP, S.X, S.Y, S.NUMEL, S.IX, S.MAXN);
-    return;
-  }
-  // Every other value, also outside 1..4, opens the typed output file.
-  SAY("  INPUT Output File Name");
-  NAME_TEXT ONAME;
-  READ_NAME(CONSOLE_IN, ONAME);
-  OPEN_UNIT(OUTPUT_UNIT, std::string_view(ONAME.data(), ONAME.size()), STATUS::UNKNOWN,
-            FORM::FORMATTED);
+// The once-only writes of an output just opened: the ATLAS mesh file, or the
+// neutral file's model and group blocks.
+void WRITE_ONCE(std::int32_t ITYPE, MODEL_STORE& S) {
+  if (ITYPE == 3) WRITE_ATLAS_MESH(S.TITLE, S.NUMNP, S.X, S.Y, S.NUMEL, S.IX, S.MAXN);
   if (ITYPE == 4) {
     WRITE_NEUTRAL_MODEL(S.X, S.Y, S.IX, S.NUMNP, S.NUMEL, S.MAXN, S.IOUT);
     WRITE_NEUTRAL_GROUP(S.IX, S.NUMEL, S.MAXN, S.IOUT, S.NGRPID);
   }
 }
 
-// A run that wrote no step still ends normally; one line tells the user why.
-void WARN_NOTHING_WRITTEN(std::int32_t ITYPE, std::int32_t NSEL, bool ANY_STEP) {
-  if (ITYPE < 1 || ITYPE > 4)
-    WARN("transfer type " + std::to_string(ITYPE) + " is not 1 to 4; nothing was converted");
-  else if (!ANY_STEP)
-    WARN("the result file holds no time step; no step was written");
-  else
-    WARN("time step " + std::to_string(NSEL) + " is not in the result file; no step was written");
+void OPEN_ATLAS(std::string_view MESH, std::string_view POST, NAME_FROM FROM) {
+  OPEN_UNIT(MESH_UNIT, MESH, STATUS::UNKNOWN, FORM::FORMATTED, FROM);
+  OPEN_UNIT(POST_UNIT, POST, STATUS::UNKNOWN, FORM::FORMATTED, FROM);
+}
+
+void OPEN_OUTPUT(std::int32_t ITYPE, MODEL_STORE& S) {
+  if (ITYPE == 3) {
+    OPEN_ATLAS("atlas.msh", "atlas.pst", NAME_FROM::DIALOGUE);
+    SAY("  ");
+    SAY("         Mesh Data          -> atlas.msh");
+    SAY("  Velocity and Head    Data -> atlas.pst");
+    SAY("  ");
+  } else {
+    // Every other value, also outside 1..4, opens the typed output file.
+    SAY("  INPUT Output File Name");
+    NAME_TEXT ONAME;
+    READ_NAME(CONSOLE_IN, ONAME);
+    OPEN_UNIT(OUTPUT_UNIT, std::string_view(ONAME.data(), ONAME.size()), STATUS::UNKNOWN,
+              FORM::FORMATTED);
+  }
+  WRITE_ONCE(ITYPE, S);
 }
 
 // Hand the step held in S to the writer of ITYPE; other values write nothing.
@@ -110,9 +111,61 @@ void WRITE_STEP(std::int32_t ITYPE, MODEL_STORE& S) {
   }
 }
 
-}  // namespace
+// What the step loop met: whether the file held any step, whether one was
+// written, and for each listed step number whether a step had it.
+struct STEPS_MET {
+  bool ANY_STEP = false;
+  bool ANY_WRITTEN = false;
+  std::vector<bool> FOUND;
+};
 
-void CONVERT() {
+// The time-step loop. Every step is read, also after the wanted one, and
+// counted in NREAD; each selected step goes to the writer of ITYPE.
+STEPS_MET CONVERT_STEPS(std::int32_t ITYPE, const STEP_SELECTION& SEL, MODEL_STORE& S) {
+  STEPS_MET MET;
+  MET.FOUND.assign(SEL.NUMBERS.size(), false);
+  PROGRESS_BEGIN();
+  while (READ_STEP(S)) {
+    MET.ANY_STEP = true;
+    // Counted without overflow even past 2^31 steps (it wraps instead).
+    S.NREAD = static_cast<std::int32_t>(static_cast<std::uint32_t>(S.NREAD) + 1U);
+    // Asked after every step, whatever is selected.
+    const bool AT_END = RESULT_AT_END();
+    if (TAKES_STEP(SEL, S.ISTEP, MET.FOUND) || (SEL.FINAL && AT_END)) {
+      WRITE_STEP(ITYPE, S);
+      MET.ANY_WRITTEN = true;
+    }
+    PROGRESS_STEP(static_cast<std::uint32_t>(S.NREAD));
+  }
+  PROGRESS_END();
+  return MET;
+}
+
+// A run that wrote nothing, or not every step it was asked for, says why in
+// one line per cause. Returns true when it did.
+bool WARN_UNCONVERTED(std::int32_t ITYPE, const STEP_SELECTION& SEL, const STEPS_MET& MET) {
+  if (ITYPE < 1 || ITYPE > 4) {
+    WARN("transfer type " + std::to_string(ITYPE) + " is not 1 to 4; nothing was converted");
+    return true;
+  }
+  if (!MET.ANY_STEP) {
+    WARN("the result file holds no time step; no step was written");
+    return true;
+  }
+  // A file with steps always has a final one.
+  if (SEL.EVERY || SEL.FINAL) return false;
+  bool WARNED = false;
+  for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
+    if (MET.FOUND[K]) continue;
+    WARN("time step " + std::to_string(SEL.NUMBERS[K]) + " is not in the result file" +
+         (MET.ANY_WRITTEN ? "" : "; no step was written"));
+    WARNED = true;
+  }
+  return WARNED;
+}
+
+// The store's start values: neutral-file state, capacity and read count.
+MODEL_STORE& START_STORE() {
   // The one store of the run; static so that it outlives every way out.
   static MODEL_STORE S;
   S.NSETID = 0;
@@ -120,6 +173,13 @@ void CONVERT() {
   S.NGRPID = 20000;
   S.MAXN = MIN_CAPACITY;
   S.NREAD = 0;
+  return S;
+}
+
+}  // namespace
+
+void CONVERT() {
+  MODEL_STORE& S = START_STORE();
 
   WRITE_LIST(CONSOLE_OUT, NO_ITEMS);
   WRITE_LIST(CONSOLE_OUT, NO_ITEMS);
@@ -152,32 +212,39 @@ void CONVERT() {
   SAY("   If input (0) No., Final time step avairable ");
   const std::int32_t NSEL = ASK_INTEGER();
 
-  // Every step is read, also after the wanted one; with NSEL 0 the step after
-  // which nothing follows in the file is the final step.
-  bool ANY_STEP = false;
-  bool ANY_WRITTEN = false;
-  PROGRESS_BEGIN();
-  while (READ_STEP(S)) {
-    ANY_STEP = true;
-    // Counted without overflow even past 2^31 steps (it wraps instead).
-    S.NREAD = static_cast<std::int32_t>(static_cast<std::uint32_t>(S.NREAD) + 1U);
-    const bool AT_END = RESULT_AT_END();
-    std::int32_t KSEL = NSEL;
-    if (NSEL < 0) KSEL = S.ISTEP;
-    if (NSEL == 0 && AT_END) KSEL = S.ISTEP;
-    if (S.ISTEP == KSEL) {
-      WRITE_STEP(ITYPE, S);
-      ANY_WRITTEN = true;
-    }
-    PROGRESS_STEP(static_cast<std::uint32_t>(S.NREAD));
-  }
-  PROGRESS_END();
-  if (!ANY_WRITTEN || ITYPE < 1 || ITYPE > 4) WARN_NOTHING_WRITTEN(ITYPE, NSEL, ANY_STEP);
+  // A negative answer selects every step; 0 the final step and any step
+  // numbered 0; a positive one the steps so numbered.
+  STEP_SELECTION SEL;
+  SEL.EVERY = NSEL < 0;
+  SEL.FINAL = NSEL == 0;
+  if (NSEL >= 0) SEL.NUMBERS.push_back(NSEL);
+  const STEPS_MET MET = CONVERT_STEPS(ITYPE, SEL, S);
+  const bool WARNED = WARN_UNCONVERTED(ITYPE, SEL, MET);
 
   // Every output file is written out first: a refused write is reported
   // instead of the termination message.
   FLUSH_ALL_UNITS();
   WRITE_FORMATTED(CONSOLE_OUT, F_END, NO_ITEMS);
   WRITE_LIST(CONSOLE_OUT, {ITEM_T(" ")});
-  STOP_RUN();
+  STOP_RUN(WARNED ? NOTHING_CONVERTED : 0);
+}
+
+void CONVERT_COMMAND(const COMMAND_RUN& RUN) {
+  MODEL_STORE& S = START_STORE();
+  READ_MODEL(RUN.RESULT, NAME_FROM::COMMAND_LINE, S);
+  if (RUN.ITYPE == 3) {
+    // The folder is made when missing; a folder that cannot be made fails
+    // the open of its files, which reports why.
+    std::error_code IGNORED;
+    std::filesystem::create_directories(std::filesystem::path(RUN.OUTPUT), IGNORED);
+    const std::filesystem::path FOLDER(RUN.OUTPUT);
+    OPEN_ATLAS((FOLDER / "atlas.msh").string(), (FOLDER / "atlas.pst").string(),
+               NAME_FROM::COMMAND_LINE);
+  } else {
+    OPEN_UNIT(OUTPUT_UNIT, RUN.OUTPUT, STATUS::UNKNOWN, FORM::FORMATTED, NAME_FROM::COMMAND_LINE);
+  }
+  WRITE_ONCE(RUN.ITYPE, S);
+  const STEPS_MET MET = CONVERT_STEPS(RUN.ITYPE, RUN.SELECTION, S);
+  const bool WARNED = WARN_UNCONVERTED(RUN.ITYPE, RUN.SELECTION, MET);
+  STOP_RUN(WARNED ? NOTHING_CONVERTED : 0);
 }

@@ -1,47 +1,138 @@
 // kovaconv: converts a NU-KOVA result file into restart, TECPLOT, ATLAS or
-// FEMAP data through a console dialogue.
-#include <cstdio>
+// FEMAP data, through a console dialogue or, for scripts, as the command line
+// says.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/driver.h"
+#include "recordio/options.h"
 #include "recordio/units.h"
 
 namespace {
 
 constexpr std::string_view USAGE =
     "usage: kovaconv [NAME...]\n"
+    "       kovaconv --to TYPE [--step SEL] [--output NAME] RESULT\n"
     "       kovaconv --help | --version\n"
     "\n"
-    "Converts the NU-KOVA result file named on line 4 of WORK.LST (in the current\n"
-    "directory) to restart data (1), a TECPLOT point file (2), the ATLAS pair\n"
-    "atlas.msh/atlas.pst (3) or a FEMAP neutral file (4). The questions are answered\n"
-    "on standard input, one answer a line:\n"
+    "Without options, a dialogue converts the NU-KOVA result file named on line 4 of\n"
+    "WORK.LST (in the current directory) to restart data (1), a TECPLOT point file (2),\n"
+    "the ATLAS pair atlas.msh/atlas.pst (3) or a FEMAP neutral file (4). The questions\n"
+    "are answered on standard input, one answer a line:\n"
     "  any number (banner), 0 (data OK), the type 1-4, the output name (not for 3),\n"
     "  the time step (a step number, 0 the final step, negative every step).\n"
-    "Outputs are written in the current directory; names are cut to 20 characters.\n"
-    "Arguments stand in, in order, for a blank name (line 4 of WORK.LST or the\n"
-    "output name).\n"
+    "Names are cut to 20 characters. Arguments stand in, in order, for a blank name.\n"
     "\n"
-    "Example: printf '0\\n0\\n2\\nout.plt\\n0\\n' | kovaconv\n"
-    "See kovaconv(1) for the exit statuses and messages.\n";
+    "With --to, RESULT is converted with no dialogue and nothing on standard output:\n"
+    "  -t, --to TYPE      restart, tecplot, atlas or femap\n"
+    "  -s, --step SEL     a step number, a list of them (3,7,10), final or all (default)\n"
+    "  -o, --output NAME  the output file (default: RESULT's base name with .rst, .plt\n"
+    "                     or .neu, here); for atlas the folder of atlas.msh and atlas.pst\n"
+    "                     (made when missing; default: here)\n"
+    "Exit status 0 when every requested step was written, 3 when one is missing or\n"
+    "none was, 2 for a usage error; see kovaconv(1) for the others.\n"
+    "\n"
+    "Examples: printf '0\\n0\\n2\\nout.plt\\n0\\n' | kovaconv\n"
+    "          kovaconv --to tecplot --step final --output out.plt result.bin\n";
 
-// Write TEXT to standard output; exit status 0, or 1 when it cannot be written.
-int SHOW(std::string_view TEXT) {
-  const bool WRITTEN = std::fwrite(TEXT.data(), 1, TEXT.size(), stdout) == TEXT.size();
-  return WRITTEN && std::fflush(stdout) == 0 ? 0 : 1;
+enum OPTION : std::size_t { HELP, VERSION, TO, STEP, OUTPUT };
+constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
+    {"help", 'h', false},
+    {"version", 0, false},
+    {"to", 't', true},
+    {"step", 's', true},
+    {"output", 'o', true},
+}};
+
+struct OUTPUT_TYPE {
+  std::string_view NAME;
+  std::int32_t ITYPE;
+  std::string_view EXTENSION;  // of the default output name
+};
+constexpr std::array<OUTPUT_TYPE, 4> TYPES{{
+    {"restart", 1, ".rst"},
+    {"tecplot", 2, ".plt"},
+    {"atlas", 3, ""},
+    {"femap", 4, ".neu"},
+}};
+
+// The conversion the options ask for, or the usage status 2.
+int RUN_COMMAND(const PARSED_ARGS& ARGS) {
+  COMMAND_RUN RUN;
+  RUN.SELECTION.EVERY = true;
+  const OUTPUT_TYPE* TYPE = nullptr;
+  std::optional<std::string_view> OUTPUT_NAME;
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    switch (O.WHICH) {
+      case TO:
+        TYPE = nullptr;
+        for (const OUTPUT_TYPE& T : TYPES)
+          if (T.NAME == O.VALUE) TYPE = &T;
+        if (TYPE == nullptr)
+          return USAGE_ERROR("kovaconv", "--to takes restart, tecplot, atlas or femap, not '" +
+                                             std::string(O.VALUE) + "'");
+        break;
+      case STEP:
+        if (const std::optional<STEP_SELECTION> SEL = PARSE_STEPS(O.VALUE)) {
+          RUN.SELECTION = *SEL;
+        } else {
+          return USAGE_ERROR("kovaconv", "--step takes a step number, a list of them, final or "
+                                         "all, not '" + std::string(O.VALUE) + "'");
+        }
+        break;
+      case OUTPUT:
+        if (O.VALUE.empty()) return USAGE_ERROR("kovaconv", "--output needs a name");
+        OUTPUT_NAME = O.VALUE;
+        break;
+      default:
+        break;
+    }
+  }
+  if (TYPE == nullptr) return USAGE_ERROR("kovaconv", "--to TYPE is needed with other options");
+  if (ARGS.OPERANDS.size() != 1 || ARGS.OPERANDS[0].empty())
+    return USAGE_ERROR("kovaconv", ARGS.OPERANDS.empty() ? "no result file named"
+                                                         : "more than one result file named");
+  RUN.ITYPE = TYPE->ITYPE;
+  RUN.RESULT = ARGS.OPERANDS[0];
+  if (OUTPUT_NAME) {
+    RUN.OUTPUT = *OUTPUT_NAME;
+  } else if (TYPE->ITYPE != 3) {
+    // The result file's base name with the output's extension, in the current folder.
+    RUN.OUTPUT = std::filesystem::path(RUN.RESULT)
+                     .filename()
+                     .replace_extension(std::filesystem::path(TYPE->EXTENSION))
+                     .string();
+  } else {
+    RUN.OUTPUT = ".";
+  }
+  INSTALL_RUN_ENDS();
+  CONVERT_COMMAND(RUN);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The two options count only as the only argument; any other argument
-  // stands in for a blank file name.
-  if (argc == 2) {
-    const std::string_view ARG = argv[1];
-    if (ARG == "--help") return SHOW(USAGE);
-    if (ARG == "--version") return SHOW("kovaconv " KOVA_VERSION "\n");
+  const PARSED_ARGS ARGS =
+      PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
+  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kovaconv", ARGS.ERROR);
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
   }
-  SET_COMMAND_ARGUMENTS(argc, argv);
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == VERSION) return SHOW_TEXT("kovaconv " KOVA_VERSION "\n");
+  }
+  if (!ARGS.OPTIONS.empty()) return RUN_COMMAND(ARGS);
+
+  // The dialogue: every argument stands in for a blank file name, in order.
+  static std::vector<char*> NAMES;
+  NAMES.assign(1, argv[0]);
+  for (std::string_view NAME : ARGS.OPERANDS) NAMES.push_back(const_cast<char*>(NAME.data()));
+  SET_COMMAND_ARGUMENTS(static_cast<int>(NAMES.size()), NAMES.data());
   INSTALL_RUN_ENDS();
   CONVERT();
 }

@@ -1,36 +1,36 @@
 #include "driver/step_selection.h"
 
+#include <algorithm>
 #include <charconv>
 
-bool PARSE_STEPS(std::string_view TEXT, SELECTION& SEL) {
-  SEL = SELECTION{};
-  if (TEXT == "all") return true;
+std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT) {
+  STEP_SELECTION SEL;
+  if (TEXT == "all") {
+    SEL.EVERY = true;
+    return SEL;
+  }
   if (TEXT == "final") {
-    SEL.KIND = SELECTION::FINAL;
-    return true;
+    SEL.FINAL = true;
+    return SEL;
   }
-  SEL.KIND = SELECTION::LISTED;
-  if (!PARSE_NUMBER_LIST(TEXT, SEL.NUMBERS)) return false;
-  SEL.FOUND.assign(SEL.NUMBERS.size(), false);
-  return true;
-}
-
-bool PARSE_NUMBER_LIST(std::string_view TEXT, std::vector<std::int32_t>& NUMBERS) {
-  while (true) {
-    const std::string_view ITEM = TEXT.substr(0, TEXT.find(','));
+  for (;;) {
+    std::string_view ITEM = TEXT.substr(0, TEXT.find(','));
+    const std::size_t TAKEN = ITEM.size();
+    if (!ITEM.empty() && ITEM.front() == '+') ITEM.remove_prefix(1);
     std::int32_t N = 0;
-    const auto [END, EC] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
-    if (ITEM.empty() || EC != std::errc{} || END != ITEM.data() + ITEM.size()) return false;
-    NUMBERS.push_back(N);
-    if (ITEM.size() == TEXT.size()) return true;
-    TEXT.remove_prefix(ITEM.size() + 1);
+    const auto [END, ERROR] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
+    if (ITEM.empty() || ERROR != std::errc{} || END != ITEM.data() + ITEM.size()) return std::nullopt;
+    if (std::find(SEL.NUMBERS.begin(), SEL.NUMBERS.end(), N) == SEL.NUMBERS.end())
+      SEL.NUMBERS.push_back(N);
+    if (TAKEN == TEXT.size()) return SEL;
+    TEXT.remove_prefix(TAKEN + 1);
   }
 }
 
-bool SELECTED(SELECTION& SEL, std::int32_t STEP) {
-  bool HIT = SEL.KIND == SELECTION::ALL;
+bool TAKES_STEP(const STEP_SELECTION& SEL, std::int32_t ISTEP, std::vector<bool>& FOUND) {
+  bool TAKEN = SEL.EVERY;
   for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-    if (SEL.NUMBERS[K] == STEP) HIT = SEL.FOUND[K] = true;
+    if (SEL.NUMBERS[K] == ISTEP) TAKEN = FOUND[K] = true;
   }
-  return HIT;
+  return TAKEN;
 }

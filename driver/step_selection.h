@@ -1,26 +1,23 @@
 #pragma once
-// Which time steps a sibling tool writes, from its --steps value: "all",
-// "final", or a comma-separated list of step numbers. A listed number is
-// marked as found when a step of that number is met, so the tool can say
-// which ones the file does not hold.
+// Which time steps a conversion takes: every step, the final one (after which
+// nothing is left in the file), and the steps whose numbers are listed. The
+// converter's command line and the sibling tools name them the same way.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
-struct SELECTION {
-  enum { ALL, FINAL, LISTED } KIND = ALL;
-  std::vector<std::int32_t> NUMBERS;  // step numbers, for LISTED
-  std::vector<bool> FOUND;            // per listed number: met in the file
+struct STEP_SELECTION {
+  bool EVERY = false;
+  bool FINAL = false;
+  std::vector<std::int32_t> NUMBERS;  // each listed once, in the order given
 };
 
-// False when TEXT is none of the three forms.
-bool PARSE_STEPS(std::string_view TEXT, SELECTION& SEL);
+// "all", "final", or step numbers separated by commas ("3,7,10"; a number may
+// be 0 or negative); nothing else.
+std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT);
 
-// The numbers of a comma-separated list ("3,7") appended to NUMBERS; false
-// when an item is empty or not a whole 32-bit number.
-bool PARSE_NUMBER_LIST(std::string_view TEXT, std::vector<std::int32_t>& NUMBERS);
-
-// Whether the step numbered STEP is listed (or every step is asked for);
-// marks the listed numbers it matches as found. FINAL never matches here: the
-// final step is known only when the file ends.
-bool SELECTED(SELECTION& SEL, std::int32_t STEP);
+// Whether SEL takes the step numbered ISTEP as every step or by its list (the
+// final step is known only at the end of the file). Marks the listed numbers
+// met in FOUND, one entry per number.
+bool TAKES_STEP(const STEP_SELECTION& SEL, std::int32_t ISTEP, std::vector<bool>& FOUND);

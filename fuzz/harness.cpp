@@ -25,9 +25,9 @@ int EXIT_STATUS = 0;
 std::string ROOT;        // the private directory
 std::string STDIN_PATH;  // beside the run directory, out of the runs' reach
 
-// Statuses a run may end with: the normal stop, the stop 1111, the failure
-// reports and the lack of memory.
-constexpr int ALLOWED_STATUSES[] = {0, 1111, 9, 24, 29, 30, 38, 39, 42, 43, 47, 59, 64, 67, 71};
+// Statuses a run may end with: the normal stop (3 when no step was written),
+// the stop 1111, the failure reports and the lack of memory.
+constexpr int ALLOWED_STATUSES[] = {0, 3, 1111, 9, 24, 29, 30, 38, 39, 42, 43, 47, 59, 64, 67, 71};
 
 [[noreturn]] void GIVE_UP(const char* WHAT) {
   std::perror(WHAT);

@@ -38,13 +38,15 @@ void END_RUN_ON_EVENT(END_EVENT E) noexcept {
       break;
     case END_EVENT::CONTROL_C:
       line = "forrtl: error (200): program aborting due to control-C event\n";
-      status = 0;
       break;
   }
   PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   WRITE_IGNORING_ERRORS(SYS_STANDARD(2), line);
   DRAIN_ALL_FOR_EXIT();
+  // An interrupted run is no success: the caller learns of the interrupt
+  // itself, and a script's loop stops as it would for any other program.
+  if (E == END_EVENT::CONTROL_C) SYS_EXIT_INTERRUPTED();
   SYS_EXIT(status);
 }
 

@@ -135,6 +135,12 @@ class RUN_ENDS_HELD {
 // End the process with STATUS, narrowed to what the system can carry.
 [[noreturn]] void SYS_EXIT(std::uint32_t STATUS) noexcept;
 
+// Async-signal-safe: end the process as control-C ends a program that does not
+// catch it, so that a calling shell or script sees an interrupted run (on
+// POSIX systems death by SIGINT, status 130 in a shell; on Windows the status
+// C000013A).
+[[noreturn]] void SYS_EXIT_INTERRUPTED() noexcept;
+
 // Called by the system layer when an event ends the run: on the signal, or on
 // a thread of the system's own with the main flow stopped where it was, in
 // either case as if the main flow were interrupted there. Never returns.

@@ -277,6 +277,21 @@ void SYS_RELEASE_RUN_ENDS() noexcept {
 // The parent sees the low 8 bits: a report's status C0000000 + N arrives as N,
 // the stop code 1111 as 87, SIGTERM's end as 143. A report's status is handed
 // over as N, any other as it is (a harness that catches the exit sees 1111).
+void SYS_EXIT_INTERRUPTED() noexcept {
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  sigemptyset(&default_action.sa_mask);
+  sigaction(SIGINT, &default_action, nullptr);
+  // Raised while the handler still blocks it, the signal waits until it is
+  // let through, and then ends the process.
+  ::kill(::getpid(), SIGINT);
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  sigprocmask(SIG_UNBLOCK, &interrupt, nullptr);
+  ::_exit(128 + SIGINT);  // only if the signal could not end it
+}
+
 void SYS_EXIT(std::uint32_t STATUS) noexcept {
   constexpr std::uint32_t REPORT_BITS = 0xC0000000U;
   ::_exit(static_cast<int>((STATUS & REPORT_BITS) == REPORT_BITS ? STATUS & 0xFF : STATUS));

@@ -321,6 +321,8 @@ void SYS_RELEASE_RUN_ENDS() noexcept { ::LeaveCriticalSection(&EVENT_LOCK()); }
 // The whole 32-bit status reaches the parent: C0000000 + N after a report,
 // 1111 after the stop with that code. Everything written is in the system's
 // hands already, so nothing is left to run on the way out.
+void SYS_EXIT_INTERRUPTED() noexcept { SYS_EXIT(STATUS_CONTROL_C_EXIT); }
+
 void SYS_EXIT(std::uint32_t STATUS) noexcept {
   if (const UINT before = CODE_PAGE_BEFORE.exchange(0); before != 0) ::SetConsoleOutputCP(before);
   ::TerminateProcess(::GetCurrentProcess(), STATUS);

@@ -162,7 +162,7 @@ void RESET_UNITS_FOR_NEW_RUN() {
   ALLOW_NEW_REPORT();
 }
 
-void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F) {
+void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM) {
   std::string name(TRIM_BLANKS(NAME));
   if (name.empty()) name = NAME_FOR_BLANK(UNIT);
 
@@ -170,7 +170,8 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F) {
   slot.NAME = SYS_FULL_PATH(name);
   slot.F = F;
   // A byte 0 would cut the name short for the system: the name is invalid.
-  if (name.size() > LONGEST_NAME || name.find('\0') != std::string::npos) FAIL_IO(43, UNIT, 0);
+  const bool TOO_LONG = FROM == NAME_FROM::DIALOGUE && name.size() > LONGEST_NAME;
+  if (TOO_LONG || name.find('\0') != std::string::npos) FAIL_IO(43, UNIT, 0);
 
   const OPENED file = SYS_OPEN_FILE(name, S == STATUS::UNKNOWN);
   if (file.REPORT != 0) FAIL_IO(file.REPORT, UNIT, file.REASON);
@@ -250,10 +251,10 @@ void DRAIN_ALL_FOR_EXIT() noexcept {
 
 // The records are written out first, open to the signals (a blocked write
 // stays interruptible); after that no signal changes how the run ends.
-void STOP_RUN() {
+void STOP_RUN(int STATUS) {
   FLUSH_ALL_UNITS();
   SYS_HOLD_RUN_ENDS();
-  CLOSE_ALL_AND_EXIT(0);
+  CLOSE_ALL_AND_EXIT(static_cast<std::uint32_t>(STATUS));
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {

@@ -11,6 +11,11 @@ inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"
 enum class STATUS { OLD, UNKNOWN };
 enum class FORM { FORMATTED, UNFORMATTED };
 
+// Where a file name comes from: a 20-character answer or work-list line (or a
+// name standing in for a blank one), whose trimmed name may hold at most 256
+// characters; or an option of the command line, which only the system limits.
+enum class NAME_FROM { DIALOGUE, COMMAND_LINE };
+
 // Remember the process arguments: a blank file name takes the next unused one.
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
 
@@ -23,7 +28,8 @@ void INSTALL_RUN_ENDS();
 
 // Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends
 // the run with its report.
-void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F);
+void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F,
+               NAME_FROM FROM = NAME_FROM::DIALOGUE);
 
 // The output of an open formatted unit; the console output is connected on
 // first use.
@@ -52,8 +58,9 @@ std::string_view UNIT_NAME(int UNIT);
 // argument and let the next failure be reported. Not used by kovaconv itself.
 void RESET_UNITS_FOR_NEW_RUN();
 
-// Normal stop: write out every unit, close all units, exit status 0.
-[[noreturn]] void STOP_RUN();
+// Normal stop: write out every unit, close all units, exit with STATUS (0, or
+// 3 for a run that wrote no step it was asked for).
+[[noreturn]] void STOP_RUN(int STATUS = 0);
 
 // Stop with a code: TEXT as one line on standard error, close all units,
 // exit with CODE (its low 8 bits reach the parent).

@@ -77,8 +77,9 @@ TEST(AtlasRun, MeshWholeAndResultOnlyForSelectedSteps) {
   const std::string BLOCKS = BLOCK_HEAD + "       1         1           60." + VALUES + BLOCK_HEAD +
                              "       2         1          120." + VALUES;
 
-  // No step selected: the mesh is whole, atlas.pst is created and stays empty.
-  EXPECT_EQ(S.CONVERT(e2e::ANSWERS(3, "", 7)).STATUS, 0);
+  // No step selected: the mesh is whole, atlas.pst is created and stays empty;
+  // status 3 says that nothing was converted.
+  EXPECT_EQ(S.CONVERT(e2e::ANSWERS(3, "", 7)).STATUS, 3);
   EXPECT_EQ(S.READ("atlas.msh"), MESH);
   EXPECT_EQ(std::filesystem::file_size(S.DIR / "atlas.pst"), 0U);
 
@@ -90,6 +91,6 @@ TEST(AtlasRun, MeshWholeAndResultOnlyForSelectedSteps) {
   EXPECT_EQ(S.READ("atlas.pst"), BLOCKS);
 
   // No step selected again: the existing atlas.pst is left as it was.
-  EXPECT_EQ(S.CONVERT(e2e::ANSWERS(3, "", 4)).STATUS, 0);
+  EXPECT_EQ(S.CONVERT(e2e::ANSWERS(3, "", 4)).STATUS, 3);
   EXPECT_EQ(S.READ("atlas.pst"), BLOCKS);
 }

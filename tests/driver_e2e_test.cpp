@@ -53,7 +53,7 @@ TIMES BLOCK_TIMES(const std::string& out, TIMES times = {}) {
 }  // namespace
 
 // Every text of a TECPLOT and an ATLAS run on a file with no time step (the question,
-// then at once the end, and a warning on standard error), the title on two console lines (76 + 4 characters); the
+// then at once the end, a warning on standard error and status 3), the title on two console lines (76 + 4 characters); the
 // banner answer changes nothing. A non-zero data-OK answer stops at once: "1111",
 // status 87 (its low byte), no menu, no output file.
 TEST(DriverDialogue, EveryTextInOrder) {
@@ -66,13 +66,13 @@ TEST(DriverDialogue, EveryTextInOrder) {
   s.WRITE("result.bin", SQUARE_MODEL(title));
   for (const char* banner : {"0", "1", "99"}) {
     e2e::RUN r = s.CONVERT(banner + e2e::ANSWERS(2, "out.dat", 0).substr(1));
-    EXPECT_EQ(r.STATUS, 0);
+    EXPECT_EQ(r.STATUS, 3);
     EXPECT_EQ(r.ERR, "kovaconv: warning: the result file holds no time step; no step was written\n");
     EXPECT_EQ(r.OUT, head + MENU + NAME_PROMPT + CLOSING) << banner;
     EXPECT_EQ(s.READ("out.dat"), "");
   }
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(3, "", -1));
-  EXPECT_EQ(r.STATUS, 0);
+  EXPECT_EQ(r.STATUS, 3);
   EXPECT_EQ(r.OUT, head + MENU + "   \r\n          Mesh Data          -> atlas.msh\r\n"
                                  "   Velocity and Head    Data -> atlas.pst\r\n   \r\n" + CLOSING);
   EXPECT_TRUE(s.EXISTS("atlas.msh") && s.EXISTS("atlas.pst"));
@@ -88,7 +88,7 @@ TEST(DriverDialogue, EveryTextInOrder) {
 // first 20 characters of the work-list line and of the typed name count, blanks
 // around them do not; a longer old output is cut to the new one. Menu values
 // outside 1..4 (a null answer is 0) open the named file, create it empty or
-// leave it as it was, and write nothing.
+// leave it as it was, and write nothing. A run that wrote no step ends with status 3.
 TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
   e2e::SCRATCH s;
   s.WRITE("WORK.LST", "one\ntwo\nthree\n  results_of_run_01XYZ.bin\nfive\n");
@@ -109,7 +109,7 @@ TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
   };
   for (const auto& c : cases) {
     r = s.CONVERT(std::string("0\n0\n2\nout.dat\n") + c.NSEL + "\n");
-    EXPECT_EQ(r.STATUS, 0) << c.NSEL;
+    EXPECT_EQ(r.STATUS, c.NSEL == std::string("7") ? 3 : 0) << c.NSEL;
     EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << c.NSEL;
     EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), c.EXPECTED) << c.NSEL;
   }
@@ -118,7 +118,7 @@ TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
                                      std::string("/\n,\n,\nout.dat\n,\n"),  // every answer null
                                      e2e::ANSWERS(-3, "x.dat", 1)}) {
     r = s.CONVERT(answers);
-    EXPECT_EQ(r.STATUS, 0) << answers;
+    EXPECT_EQ(r.STATUS, 3) << answers;
     EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << answers;
   }
   EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), all);
@@ -163,6 +163,7 @@ TEST(DriverModel, StrayCornersAndAboveTwentyThousand) {
 // the same console bytes and says so on standard error: the name warnings as the names
 // are read (blanks around the name as used removed), the step warning after the loop
 // (the type warning wins). Only characters other than blanks past the 20th cut a name.
+// A run that wrote no step ends with status 3, one with a cut name alone with 0.
 TEST(DriverWarnings, NothingWrittenAndCutNames) {
   const std::string W = "kovaconv: warning: ";
   const std::string NO_STEP = W + "the result file holds no time step; no step was written\n";
@@ -194,7 +195,8 @@ TEST(DriverWarnings, NothingWrittenAndCutNames) {
   for (const auto& c : cases) {
     s.WRITE("WORK.LST", e2e::WORK_LIST(c.LINE4));
     const e2e::RUN r = s.CONVERT(c.ANSWERS);
-    EXPECT_EQ(r.STATUS, 0) << c.ANSWERS;
+    const bool nothing = c.ERR.ends_with(NOT_1_TO_4) || c.ERR.ends_with(NO_STEP) || c.ERR.ends_with(NOT_IN);
+    EXPECT_EQ(r.STATUS, nothing ? 3 : 0) << c.ANSWERS;
     EXPECT_TRUE(r.OUT.ends_with(CLOSING)) << c.ANSWERS;
     EXPECT_EQ(r.ERR, c.ERR) << c.LINE4 << " / " << c.ANSWERS;
   }
@@ -233,4 +235,93 @@ TEST(DriverModel, TitleControlCharactersAndNegativeNodeCount) {
     EXPECT_EQ(r.STATUS, 0);
     EXPECT_EQ(r.ERR, err) << corner;
   }
+}
+
+namespace {
+
+// The framed records of a result file, each with its length fields.
+std::vector<std::string> FRAMED_RECORDS(const std::string& file) {
+  std::vector<std::string> records;
+  for (std::size_t at = 0; at + 4 <= file.size();) {
+    const std::size_t length = static_cast<std::size_t>(e2e::INT4_AT(file, at));
+    records.push_back(file.substr(at, length + 8));
+    at += length + 8;
+  }
+  return records;
+}
+
+}  // namespace
+
+// The command line writes the dialogue's bytes and ends with its status, for every
+// output and the selections final, all, one step, a missing step and a list. A list
+// writes what the dialogue writes for each listed step alone, in file order: the
+// single-step outputs one after the other (ATLAS's read count keeps each step's
+// place), FEMAP's output sets numbered 1..k as the dialogue numbers every step of a
+// file that holds only the listed steps. Nothing goes to standard output; no
+// WORK.LST is read; names have no length limit.
+TEST(CommandLine, SameBytesAndStatusesAsTheDialogue) {
+  e2e::SCRATCH dialogue, command;
+  const std::string result = e2e::GENERATE(dialogue, 40, 4);  // steps 1..4
+  ASSERT_FALSE(result.empty());
+  const std::vector<std::string> records = FRAMED_RECORDS(result);
+  ASSERT_EQ(records.size(), 5U + 3 * 4);
+  // The model part and steps 1 and 3 alone.
+  std::string steps_1_3;
+  for (std::size_t k : {0, 1, 2, 3, 4, 5, 6, 7, 11, 12, 13}) steps_1_3 += records[k];
+  dialogue.WRITE("steps13.bin", steps_1_3);
+  command.WRITE("result.bin", result);
+
+  // Each run starts with no output file of an earlier one.
+  const auto without_outputs = [](const e2e::SCRATCH& s) {
+    for (const char* name : {"out.dat", "atlas.msh", "atlas.pst"}) std::filesystem::remove(s.DIR / name);
+  };
+  const auto dialogue_run = [&](int itype, int nsel, const char* result_name = "result.bin") {
+    without_outputs(dialogue);
+    dialogue.WRITE("WORK.LST", e2e::WORK_LIST(result_name));
+    const e2e::RUN r = dialogue.CONVERT(e2e::ANSWERS(itype, "out.dat", nsel));
+    return std::pair{r, dialogue.FILES({"WORK.LST", "result.bin", "steps13.bin"})};
+  };
+  const struct { int ITYPE; const char* TO; } types[] = {{1, "restart"}, {2, "tecplot"}, {3, "atlas"}, {4, "femap"}};
+  const struct { int NSEL; const char* STEP; } selections[] = {{0, "final"}, {-1, "all"}, {2, "2"}, {9, "9"}};
+  for (const auto& t : types) {
+    for (const auto& sel : selections) {
+      SCOPED_TRACE(std::string(t.TO) + " " + sel.STEP);
+      const auto [expected, expected_files] = dialogue_run(t.ITYPE, sel.NSEL);
+      std::vector<std::string> args{"--to", t.TO, "-s", sel.STEP, "result.bin"};
+      if (t.ITYPE != 3) args.insert(args.end() - 1, "--output=out.dat");
+      without_outputs(command);
+      const e2e::RUN r = command.CONVERT("", args);
+      EXPECT_EQ(r.STATUS, expected.STATUS);
+      EXPECT_EQ(r.OUT, "");
+      EXPECT_EQ(r.ERR, expected.ERR);
+      EXPECT_EQ(command.FILES({"result.bin"}), expected_files);
+    }
+
+    // "3,9,1": steps 1 and 3, then the warning for 9 and status 3.
+    std::map<std::string, std::string> expected;
+    if (t.ITYPE == 4) {
+      expected = dialogue_run(4, -1, "steps13.bin").second;
+    } else {
+      for (int step : {1, 3})
+        for (const auto& [name, bytes] : dialogue_run(t.ITYPE, step).second)
+          expected[name] = name == "atlas.msh" ? bytes : expected[name] + bytes;
+    }
+    const std::vector<std::string> args{"-t", t.TO, "--step", "3,9,1", "-o", t.ITYPE == 3 ? "." : "out.dat",
+                                        "result.bin"};
+    without_outputs(command);
+    const e2e::RUN r = command.CONVERT("", args);
+    EXPECT_EQ(r.STATUS, 3) << t.TO;
+    EXPECT_EQ(r.ERR, "kovaconv: warning: time step 9 is not in the result file\n") << t.TO;
+    EXPECT_EQ(command.FILES({"result.bin"}), expected) << t.TO;
+  }
+
+  // A result file 300 characters down a path; the output takes its base name.
+  const std::string folder = std::string(120, 'd') + "/" + std::string(120, 'e');
+  const std::string base = std::string(54, 'f');
+  std::filesystem::create_directories(command.DIR / folder);
+  command.WRITE(folder + "/" + base + ".bin", result);
+  const std::string path = folder + "/" + base + ".bin";
+  ASSERT_EQ(path.size(), 300U);
+  EXPECT_EQ(command.CONVERT("", {"--to", "tecplot", path}).STATUS, 0);
+  EXPECT_EQ(command.READ(base + ".plt"), dialogue_run(2, -1).second.at("out.dat"));
 }

@@ -119,6 +119,13 @@ constexpr std::int64_t EXIT_STATUS(std::uint32_t documented) {
   return documented & 0xFF;
 #endif
 }
+// After control-C: on POSIX systems death by SIGINT, which a shell shows as
+// 128 + 2; on Windows the system's status for a process ended by control-C.
+#ifdef _WIN32
+constexpr std::int64_t INTERRUPTED = 0xC000013A;
+#else
+constexpr std::int64_t INTERRUPTED = 128 + SIGINT;
+#endif
 // After failure report N: hexadecimal C0000000 plus N.
 constexpr std::int64_t REPORT_STATUS(int report) { return EXIT_STATUS(0xC0000000U + static_cast<std::uint32_t>(report)); }
 
@@ -157,10 +164,11 @@ std::string MISSING_DRIVE();
 #else
 // Start ARGV in DIR; standard stream K comes from descriptor FDS[K] or, where that is
 // -1, from the file PATHS[K] (read for input, made anew for output). Spawned, not
-// forked: the test process may be large. The process id, or -1.
+// forked: the test process may be large. OWN_GROUP: the process leads a new
+// process group, as a terminal's foreground job does. The process id, or -1.
 inline pid_t SPAWN(const std::filesystem::path& dir, std::vector<std::string> argv,
                    const std::array<std::string, 3>& paths, std::array<int, 3> fds = {-1, -1, -1},
-                   char** env = environ) {
+                   char** env = environ, bool own_group = false) {
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   for (int k = 0; k < 3; ++k) {
@@ -172,8 +180,15 @@ inline pid_t SPAWN(const std::filesystem::path& dir, std::vector<std::string> ar
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  if (own_group) {
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+  }
   pid_t pid = -1;
-  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env) != 0) pid = -1;
+  if (::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env) != 0) pid = -1;
+  ::posix_spawnattr_destroy(&attributes);
   ::posix_spawn_file_actions_destroy(&actions);
   return pid;
 }

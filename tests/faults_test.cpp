@@ -57,13 +57,14 @@ e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<st
   return e2e::RUN_PROGRAM(s.DIR, "/usr/bin/prlimit", answers, limits);
 }
 
-// What the undisturbed run writes: its files and its console output.
+// What the undisturbed run writes: its files and its console output. A run
+// that wrote no step (ERR says so) ends with status 3.
 struct NORMAL { FILES FILES_; std::string OUT; };
 NORMAL NORMAL_RUN(const std::string& result, std::string_view answers, std::string_view err = "") {
   e2e::SCRATCH s;
   PREPARE(s, result);
   const e2e::RUN r = CONVERT(s, answers);
-  EXPECT_EQ(r.STATUS, 0);
+  EXPECT_EQ(r.STATUS, err.empty() ? 0 : 3);
   EXPECT_EQ(r.ERR, err);
   return {s.FILES({"WORK.LST"}), r.OUT};
 }
@@ -288,7 +289,7 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
   const std::string tecplot = e2e::ANSWERS(2, "out.dat", -1), atlas = e2e::ANSWERS(3, "", -1);
   const NORMAL atlas_normal = NORMAL_RUN(result, atlas);
   const struct { const char* FIFO; std::string ANSWERS; int SIGNAL, STATUS; std::string ERR; } blocked[] = {
-      {"out.dat", tecplot, SIGINT, 0, "forrtl: error (200): program aborting due to control-C event\n"},
+      {"out.dat", tecplot, SIGINT, e2e::INTERRUPTED, "forrtl: error (200): program aborting due to control-C event\n"},
       {"out.dat", tecplot, SIGHUP, 2, "forrtl: error (200): program aborting due to window-CLOSE event\n"},
       {"out.dat", tecplot, SIGTERM, 143, TERMINATED},
       {"atlas.pst", atlas, SIGTERM, 143, TERMINATED},
@@ -312,5 +313,60 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
       EXPECT_EQ(s.READ("atlas.msh"), atlas_normal.FILES_.at("atlas.msh"));
     }
   }
+}
+
+// Control-C at a terminal reaches the whole foreground job: the script's shell
+// and the kovaconv it runs. kovaconv ends by SIGINT itself after its line and
+// its whole records, so bash ends its loop too ("after" never comes), whether
+// kovaconv waits at a question of the dialogue or in a blocked write of the
+// command line. Answering status 0 instead, as if the user had meant it, made
+// bash go on to the next file.
+TEST(Faults, ControlCStopsTheCallingScript) {
+  e2e::SCRATCH s;
+  const std::string result = e2e::GENERATE(s, 400, 3);
+  ASSERT_FALSE(result.empty());
+  const std::string femap = "0\n0\n4\nout.neu\n";  // the step question stays unanswered
+  const e2e::RUN normal = s.CONVERT(femap + "9\n");
+  ASSERT_EQ(normal.STATUS, 3);
+  const std::string model_blocks = s.READ("out.neu");  // the file as the step question finds it
+  std::filesystem::remove(s.DIR / "out.neu");
+  ASSERT_EQ(::mkfifo((s.DIR / "unread.neu").c_str(), 0644), 0);
+
+  const std::string loop = std::string("for f in 1 2; do ") + KOVACONV_EXE;
+  const struct { std::string SCRIPT, INPUT; } cases[] = {
+      {loop + "; done; echo after", femap},
+      {loop + " --to femap --output unread.neu result.bin; done; echo after", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.SCRIPT);
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    const std::string out = (s.ROOT / "stdout").string(), err = (s.ROOT / "stderr").string();
+    const pid_t shell = e2e::SPAWN(s.DIR, {"/bin/bash", "-c", c.SCRIPT}, {"", out, err}, {fds[0], -1, -1},
+                                   environ, true);
+    ::close(fds[0]);
+    ASSERT_GT(shell, 0);
+    ASSERT_EQ(::write(fds[1], c.INPUT.data(), c.INPUT.size()), static_cast<ssize_t>(c.INPUT.size()));
+    if (c.INPUT.empty()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));  // blocked on the FIFO by now
+    } else {
+      ASSERT_TRUE(probe::WAIT_FOR_SIZE(out, STEP_QUESTION_END(normal.OUT)));
+    }
+    ::kill(-shell, SIGINT);
+    // A loop that went on would wait for ever at its next run: give it 5 s.
+    int status = 0;
+    for (int ms = 0; ms < 5000 && ::waitpid(shell, &status, WNOHANG) == 0; ms += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (::waitpid(shell, &status, WNOHANG) == 0) {
+      ::kill(-shell, SIGKILL);
+      ::waitpid(shell, &status, 0);
+      ADD_FAILURE() << "the loop went on after control-C";
+    }
+    ::close(fds[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(e2e::READ_PATH(err), "forrtl: error (200): program aborting due to control-C event\n");
+    EXPECT_EQ(e2e::READ_PATH(out).find("after"), std::string::npos);
+  }
+  EXPECT_EQ(s.READ("out.neu"), model_blocks);
 }
 #endif

@@ -1,5 +1,4 @@
-// The command-line options, and what a user sees at a terminal: the console
-// text converted for a UTF-8 terminal and the progress line of a long run, and
+// What a user sees at a terminal: the console text converted for a UTF-8 terminal and the progress line of a long run, and
 // the exact bytes as before whenever the output is a file.
 #include <gtest/gtest.h>
 
@@ -89,31 +88,6 @@ SEEN RUN_SLOWED(const e2e::SCRATCH& s, const SETUP& setup, std::chrono::millisec
 }
 
 }  // namespace
-
-// --help and --version count only as the only argument: they answer on
-// standard output and nothing else happens (no WORK.LST is looked for, no file
-// is made). With another argument beside it, "--help" is a file name again and
-// the run starts as ever, here to stop at the missing work list.
-TEST(CommandLine, HelpAndVersionAloneElseFileNames) {
-  e2e::SCRATCH s;
-  e2e::RUN r = s.CONVERT("", {"--version"});
-  EXPECT_EQ(r.STATUS, 0);
-  EXPECT_EQ(r.OUT, "kovaconv " KOVA_VERSION "\n");
-  EXPECT_EQ(r.ERR, "");
-  r = s.CONVERT("", {"--help"});
-  EXPECT_EQ(r.STATUS, 0);
-  EXPECT_EQ(r.OUT.rfind("usage: kovaconv", 0), 0U) << r.OUT;
-  EXPECT_EQ(r.ERR, "");
-  EXPECT_TRUE(std::filesystem::is_empty(s.DIR));
-
-  r = s.CONVERT("0\n", {"--help", "x"});
-  EXPECT_EQ(r.STATUS, 29);
-  EXPECT_NE(r.OUT.find("NU-KOVA"), std::string::npos);
-
-  r = e2e::RUN_PROGRAM(s.DIR, KOVAGEN_EXE, "", {"--version"});
-  EXPECT_EQ(r.STATUS, 0);
-  EXPECT_EQ(r.OUT, "kovagen " KOVA_VERSION "\n");
-}
 
 // Code page 932 to UTF-8: two-byte and one-byte characters convert, bytes that
 // are no character pass unchanged, a lead byte cut off from its second byte by

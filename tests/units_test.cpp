@@ -165,8 +165,8 @@ TEST(Stops, StatusesAndStandardError) {
 
 TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
   // Control-C comes while records are being written, the others at a console read.
-  const struct { probe::EVENT EVENT; const char* NAME; int STATUS, RECORDS; } events[] = {
-      {probe::EVENT::CONTROL_C, "control-C", 0, 1000000},
+  const struct { probe::EVENT EVENT; const char* NAME; std::int64_t STATUS; int RECORDS; } events[] = {
+      {probe::EVENT::CONTROL_C, "control-C", e2e::INTERRUPTED, 1000000},
       {probe::EVENT::CONTROL_BREAK, "control-BREAK", 1, 10},
       {probe::EVENT::WINDOW_CLOSE, "window-CLOSE", 2, 10}};
   for (const auto& e : events) {

@@ -18,12 +18,14 @@
 // cannot be opened, a node not in the model or a point in no counted element
 // (without --nearest).
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,18 +39,32 @@
 
 namespace {
 
-constexpr std::string_view USAGE_TEXT =
+constexpr std::string_view USAGE =
     "usage: kova2csv [--nodes N[,N...]] [--at X,Y] [--at-file FILE] [--what Q[,Q...]]\n"
     "                [--steps all|final|N[,N...]] [--nearest] [--output FILE] RESULT_FILE\n"
-    "Writes one CSV table of results over time: columns step, time, then one per\n"
-    "quantity (head, flux, vx, vy, speed; default head) and place: a node, a point X,Y,\n"
-    "or a well of FILE (lines name,x,y). A point takes the values of the counted element\n"
-    "that contains it; --nearest takes the nearest node for a point outside them all.\n";
+    "       kova2csv --help | --version\n"
+    "Writes one CSV table of results over time: columns step and time, then one per\n"
+    "quantity and place.\n"
+    "  --nodes LIST   node numbers such as 17,210\n"
+    "  --at X,Y       a point (repeatable), taken in the counted element that holds it\n"
+    "  --at-file FILE named points, one name,x,y per line\n"
+    "  --what LIST    head (default), flux, vx, vy, speed, such as head,speed\n"
+    "  --steps SEL    all (default), final, or step numbers such as 3,7\n"
+    "  --nearest      a point outside every counted element takes its nearest node\n"
+    "  --output FILE  the table's file (default: standard output)\n";
 
-enum { OPT_NODES, OPT_AT, OPT_AT_FILE, OPT_WHAT, OPT_STEPS, OPT_NEAREST, OPT_OUTPUT, OPT_HELP, OPT_VERSION };
-constexpr OPTION_SPEC SPECS[] = {{"nodes", 0, true}, {"at", 0, true},     {"at-file", 0, true},
-                                 {"what", 0, true},  {"steps", 0, true},  {"nearest", 0, false},
-                                 {"output", 'o', true}, {"help", 0, false}, {"version", 0, false}};
+enum OPTION : std::size_t { HELP, VERSION, NODES, AT, AT_FILE, WHAT, STEPS, NEAREST, OUTPUT };
+constexpr std::array<OPTION_SPEC, 9> OPTIONS{{
+    {"help", 'h', false},
+    {"version", 0, false},
+    {"nodes", 0, true},
+    {"at", 0, true},
+    {"at-file", 0, true},
+    {"what", 0, true},
+    {"steps", 's', true},
+    {"nearest", 0, false},
+    {"output", 'o', true},
+}};
 
 // A place as asked for: a node number, or a point with its column name.
 struct ASKED {
@@ -84,13 +100,13 @@ bool PARSE_POINT(std::string_view T, ASKED& A) {
 // Empty on success, else the usage error.
 std::string READ_WELLS(const std::string& PATH, std::vector<ASKED>& ASKS) {
   std::FILE* IN = std::fopen(PATH.c_str(), "rb");
-  if (IN == nullptr) return PATH + ": cannot be read";
+  if (IN == nullptr) return PATH + ": " + std::strerror(errno);
   std::string TEXT;
   char BUF[4096];
   for (std::size_t GOT; (GOT = std::fread(BUF, 1, sizeof BUF, IN)) > 0;) TEXT.append(BUF, GOT);
-  const bool FAILED = std::ferror(IN) != 0;
+  const int FAILED = std::ferror(IN) != 0 ? (errno != 0 ? errno : EIO) : 0;
   std::fclose(IN);
-  if (FAILED) return PATH + ": cannot be read";
+  if (FAILED != 0) return PATH + ": " + std::strerror(FAILED);
   std::string_view REST = TEXT;
   for (int LINE = 1; !REST.empty(); ++LINE) {
     std::string_view L = REST.substr(0, REST.find('\n'));
@@ -131,59 +147,77 @@ void APPEND_NUMBER(std::string& LINE, double V) {
 
 int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
-  const PARSED_ARGS ARGS = PARSE_ARGS(SPECS, std::span(argv + 1, argv + argc));
+  const PARSED_ARGS ARGS =
+      PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
   if (!ARGS.ERROR.empty()) return USAGE_ERROR("kova2csv", ARGS.ERROR);
   std::vector<ASKED> ASKS;
-  std::vector<QUANTITY> WHAT;
-  SELECTION SEL;
+  std::vector<QUANTITY> QUANTITIES;
+  STEP_SELECTION SEL;
+  SEL.EVERY = true;
   bool NEAREST_WANTED = false;
   std::string OUT_PATH;
   for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
+  }
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
     const std::string_view V = O.VALUE;
     switch (O.WHICH) {
-      case OPT_HELP: return SHOW_TEXT(USAGE_TEXT);
-      case OPT_VERSION: return SHOW_TEXT("kova2csv " KOVA_VERSION "\n");
-      case OPT_NODES: {
-        std::vector<std::int32_t> NUMBERS;
-        if (!PARSE_NUMBER_LIST(V, NUMBERS)) return USAGE_ERROR("kova2csv", "bad --nodes '" + std::string(V) + "'");
-        for (const std::int32_t N : NUMBERS) ASKS.push_back({true, N, 0.0, 0.0, std::to_string(N)});
+      case VERSION:
+        return SHOW_TEXT("kova2csv " KOVA_VERSION "\n");
+      case NODES: {
+        // A list of numbers as a step list is one; duplicates are dropped.
+        const std::optional<STEP_SELECTION> LIST = PARSE_STEPS(V);
+        if (!LIST || LIST->EVERY || LIST->FINAL) {
+          return USAGE_ERROR("kova2csv", "bad --nodes '" + std::string(V) + "'");
+        }
+        for (const std::int32_t N : LIST->NUMBERS) ASKS.push_back({true, N, 0.0, 0.0, std::to_string(N)});
         break;
       }
-      case OPT_AT: {
+      case AT: {
         ASKED A;
         if (!PARSE_POINT(V, A)) return USAGE_ERROR("kova2csv", "bad --at '" + std::string(V) + "' (expected X,Y)");
         ASKS.push_back(A);
         break;
       }
-      case OPT_AT_FILE:
+      case AT_FILE:
         if (const std::string WHY = READ_WELLS(std::string(V), ASKS); !WHY.empty()) {
           return USAGE_ERROR("kova2csv", WHY);
         }
         break;
-      case OPT_WHAT:
+      case WHAT:
         for (std::string_view REST = V;;) {
           const std::string_view NAME = REST.substr(0, REST.find(','));
           QUANTITY Q;
           if (!PARSE_QUANTITY(NAME, Q)) {
             return USAGE_ERROR("kova2csv", "bad --what '" + std::string(V) + "' (head, flux, vx, vy, speed)");
           }
-          WHAT.push_back(Q);
+          QUANTITIES.push_back(Q);
           if (NAME.size() == REST.size()) break;
           REST.remove_prefix(NAME.size() + 1);
         }
         break;
-      case OPT_STEPS:
-        if (!PARSE_STEPS(V, SEL)) return USAGE_ERROR("kova2csv", "bad --steps '" + std::string(V) + "'");
+      case STEPS:
+        if (const std::optional<STEP_SELECTION> PARSED = PARSE_STEPS(V)) {
+          SEL = *PARSED;
+        } else {
+          return USAGE_ERROR("kova2csv", "bad --steps '" + std::string(V) + "'");
+        }
         break;
-      case OPT_NEAREST: NEAREST_WANTED = true; break;
-      case OPT_OUTPUT: OUT_PATH = V; break;
+      case NEAREST:
+        NEAREST_WANTED = true;
+        break;
+      case OUTPUT:
+        OUT_PATH = V;
+        break;
+      default:
+        break;
     }
   }
   if (ARGS.OPERANDS.size() != 1) {
     return USAGE_ERROR("kova2csv", ARGS.OPERANDS.empty() ? "no result file named" : "more than one result file");
   }
   if (ASKS.empty()) return USAGE_ERROR("kova2csv", "no place given (--nodes, --at or --at-file)");
-  if (WHAT.empty()) WHAT.push_back(QUANTITY::HEAD);
+  if (QUANTITIES.empty()) QUANTITIES.push_back(QUANTITY::HEAD);
   const std::string PATH(ARGS.OPERANDS[0]);
 
   RESULT_FILE F;
@@ -224,17 +258,18 @@ int main(int argc, char** argv) {
   // Velocities at nodes are averaged once per step, and only when asked for.
   bool NODE_VELOCITY = false;
   for (const PLACE& P : PLACES) {
-    for (const QUANTITY Q : WHAT) NODE_VELOCITY |= P.ELEMENT < 0 && Q != QUANTITY::HEAD && Q != QUANTITY::FLUX;
+    for (const QUANTITY Q : QUANTITIES) NODE_VELOCITY |= P.ELEMENT < 0 && Q != QUANTITY::HEAD && Q != QUANTITY::FLUX;
   }
 
   const std::vector<STEP_AT> STEPS = SCAN_RESULT_STEPS(F, S);
   if (F.DAMAGE != RESULT_DAMAGE::NONE) NOTE_DAMAGE(STEPS.size());
   std::vector<const STEP_AT*> CHOSEN;
+  std::vector<bool> FOUND(SEL.NUMBERS.size(), false);
   for (const STEP_AT& T : STEPS) {
-    if (SEL.KIND != SELECTION::FINAL && SELECTED(SEL, T.ISTEP)) CHOSEN.push_back(&T);
+    if (TAKES_STEP(SEL, T.ISTEP, FOUND)) CHOSEN.push_back(&T);
   }
-  if (SEL.KIND == SELECTION::FINAL && !STEPS.empty()) CHOSEN.push_back(&STEPS.back());
-  if (SEL.KIND == SELECTION::LISTED && CHOSEN.empty()) {
+  if (SEL.FINAL && !STEPS.empty()) CHOSEN.push_back(&STEPS.back());
+  if (!SEL.NUMBERS.empty() && CHOSEN.empty()) {
     std::fputs(DAMAGE_LINE.c_str(), stderr);
     std::fprintf(stderr, "kova2csv: %s: no step of the list is in the file; nothing written\n", PATH.c_str());
     return 1;
@@ -247,7 +282,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string LINE = "step,time";
-  for (const QUANTITY Q : WHAT) {
+  for (const QUANTITY Q : QUANTITIES) {
     for (const ASKED& A : ASKS) LINE += "," + CSV_FIELD(std::string(QUANTITY_NAME(Q)) + "@" + A.NAME);
   }
   LINE += "\r\n";
@@ -270,7 +305,7 @@ int main(int argc, char** argv) {
     LINE += std::to_string(S.ISTEP);
     LINE += ',';
     APPEND_NUMBER(LINE, S.TIME);
-    for (const QUANTITY Q : WHAT) {
+    for (const QUANTITY Q : QUANTITIES) {
       for (const PLACE& P : PLACES) {
         LINE += ',';
         APPEND_NUMBER(LINE, VALUE_AT(S, P, Q));
@@ -286,9 +321,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kova2csv: %s: %s\n", OUT_NAME.c_str(), std::strerror(WRITE_ERROR));
     return 1;
   }
-  if (SEL.KIND == SELECTION::LISTED && DAMAGE == RESULT_DAMAGE::NONE) {
+  if (DAMAGE == RESULT_DAMAGE::NONE) {
     for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-      if (SEL.FOUND[K]) continue;
+      if (FOUND[K]) continue;
       std::fprintf(stderr, "kova2csv: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
     }
   }

@@ -28,6 +28,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <csignal>
@@ -45,6 +46,7 @@
 #include "driver/result_layout.h"
 #include "driver/result_reader.h"
 #include "driver/step_selection.h"
+#include "recordio/options.h"
 #include "writers/writers.h"
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
@@ -319,13 +321,22 @@ std::error_code WRITE_COLLECTION(const std::filesystem::path& PATH, const std::v
   return WRITE_WHOLE(PATH, {X});
 }
 
-int USAGE(std::string_view WHY) {
-  std::fprintf(stderr,
-               "kova2vtk: %.*s; usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] "
-               "[--name BASE] RESULT_FILE\n",
-               static_cast<int>(WHY.size()), WHY.data());
-  return 2;
-}
+constexpr std::string_view USAGE =
+    "usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] [--name BASE] RESULT_FILE\n"
+    "       kova2vtk --help | --version\n"
+    "Writes DIR/BASE.pvd and one DIR/BASE_KKKK.vtu per time step for ParaView.\n"
+    "  --steps SEL  all (default), final, or step numbers such as 3,7\n"
+    "  --out DIR    the folder of the files, made when missing (default .)\n"
+    "  --name BASE  the files' base name (default: RESULT_FILE's, without extension)\n";
+
+enum OPTION : std::size_t { HELP, VERSION, STEPS, OUT, NAME };
+constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
+    {"help", 'h', false},
+    {"version", 0, false},
+    {"steps", 's', true},
+    {"out", 'o', true},
+    {"name", 'n', true},
+}};
 
 }  // namespace
 
@@ -333,35 +344,43 @@ int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
   // An interrupted run leaves no temporary file behind.
   REMOVE_PART_ON_END();
-  SELECTION SEL;
+  const PARSED_ARGS ARGS =
+      PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
+  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kova2vtk", ARGS.ERROR);
+  STEP_SELECTION SEL{.EVERY = true};
   std::filesystem::path DIR = ".";
   std::string BASE;
-  const char* PATH = nullptr;
-  for (int A = 1; A < argc; ++A) {
-    const std::string_view ARG = argv[A];
-    if (ARG == "--help") {
-      std::puts("usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] [--name BASE] RESULT_FILE\n"
-                "Writes DIR/BASE.pvd and one DIR/BASE_KKKK.vtu per time step for ParaView.");
-      return 0;
-    }
-    if (ARG == "--steps" || ARG == "--out" || ARG == "--name") {
-      if (A + 1 >= argc) return USAGE(std::string(ARG) + " needs a value");
-      const std::string_view VALUE = argv[++A];
-      if (ARG == "--steps" && !PARSE_STEPS(VALUE, SEL)) return USAGE("bad --steps " + std::string(VALUE));
-      if (ARG == "--out") DIR = VALUE;
-      if (ARG == "--name") {
-        if (VALUE.empty() || VALUE.find('/') != std::string_view::npos) return USAGE("bad --name");
-        BASE = VALUE;
-      }
-    } else if (ARG.size() > 1 && ARG[0] == '-') {
-      return USAGE("unknown option " + std::string(ARG));
-    } else if (PATH != nullptr) {
-      return USAGE("more than one result file");
-    } else {
-      PATH = argv[A];
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
+  }
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    switch (O.WHICH) {
+      case VERSION:
+        return SHOW_TEXT("kova2vtk " KOVA_VERSION "\n");
+      case STEPS:
+        if (const std::optional<STEP_SELECTION> PARSED = PARSE_STEPS(O.VALUE)) {
+          SEL = *PARSED;
+        } else {
+          return USAGE_ERROR("kova2vtk", "bad --steps '" + std::string(O.VALUE) + "'");
+        }
+        break;
+      case OUT:
+        DIR = O.VALUE;
+        break;
+      case NAME:
+        if (O.VALUE.empty() || O.VALUE.find('/') != std::string_view::npos)
+          return USAGE_ERROR("kova2vtk", "bad --name '" + std::string(O.VALUE) + "'");
+        BASE = O.VALUE;
+        break;
+      default:
+        break;
     }
   }
-  if (PATH == nullptr) return USAGE("no result file named");
+  if (ARGS.OPERANDS.size() != 1)
+    return USAGE_ERROR("kova2vtk", ARGS.OPERANDS.empty() ? "no result file named"
+                                                         : "more than one result file");
+  const std::string PATH_TEXT(ARGS.OPERANDS[0]);
+  const char* PATH = PATH_TEXT.c_str();
   if (BASE.empty()) BASE = std::filesystem::path(PATH).stem().string();
 
   RESULT_FILE F;
@@ -417,14 +436,15 @@ int main(int argc, char** argv) {
   // step began, and read it again should damage have spoilt the store.
   std::uint64_t LAST_AT = 0;
   std::int32_t LAST_INDEX = 0;
+  std::vector<bool> FOUND(SEL.NUMBERS.size(), false);
   while (!WRITE_FAILED) {
     const std::uint64_t AT = F.POS;
     if (!READ_RESULT_STEP(F, S)) break;
     LAST_AT = AT;
     LAST_INDEX = S.NREAD;
-    if (SEL.KIND != SELECTION::FINAL && SELECTED(SEL, S.ISTEP)) WRITE_STEP();
+    if (TAKES_STEP(SEL, S.ISTEP, FOUND)) WRITE_STEP();
   }
-  if (SEL.KIND == SELECTION::FINAL && LAST_INDEX > 0 && !WRITE_FAILED) {
+  if (SEL.FINAL && LAST_INDEX > 0 && !WRITE_FAILED) {
     if (F.DAMAGE != RESULT_DAMAGE::NONE) {
       RESULT_FILE AGAIN = F;
       AGAIN.POS = LAST_AT;
@@ -435,7 +455,7 @@ int main(int argc, char** argv) {
   }
   CLOSE_RESULT(F);
 
-  if (SEL.KIND == SELECTION::LISTED && DONE.empty() && !WRITE_FAILED) {
+  if (!SEL.NUMBERS.empty() && DONE.empty() && !WRITE_FAILED) {
     if (F.DAMAGE != RESULT_DAMAGE::NONE) DAMAGE_LINE(static_cast<std::size_t>(LAST_INDEX));
     std::fprintf(stderr, "kova2vtk: %s: no step of the list is in the file; nothing written\n", PATH);
     return 1;
@@ -446,7 +466,7 @@ int main(int argc, char** argv) {
     WRITE_FAILED = true;
   }
   for (std::size_t K = 0; K < SEL.NUMBERS.size(); ++K) {
-    if (!SEL.FOUND[K] && !WRITE_FAILED && F.DAMAGE == RESULT_DAMAGE::NONE) {
+    if (!FOUND[K] && !WRITE_FAILED && F.DAMAGE == RESULT_DAMAGE::NONE) {
       std::fprintf(stderr, "kova2vtk: warning: time step %d is not in the result file\n", SEL.NUMBERS[K]);
     }
   }

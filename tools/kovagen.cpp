@@ -20,6 +20,7 @@
 //
 // Usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME] | --help | --version
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -31,6 +32,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "recordio/options.h"
 
 namespace {
 
@@ -279,34 +282,30 @@ bool WRITE_WORK_LIST(const std::filesystem::path& path, std::string_view name) {
   return std::fclose(f) == 0 && ok;
 }
 
-void PRINT_USAGE(std::FILE* to) {
-  std::fprintf(to,
-               "usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME]\n"
-               "       kovagen --help | --version\n"
-               "Writes a sample NU-KOVA result file and a WORK.LST that names it.\n"
-               "  --nodes N   about N nodes, %d to %d (default 400)\n"
-               "  --steps S   time steps, 0 to %d (default 5)\n"
-               "  --dir DIR   directory for the files, made when missing (default .)\n"
-               "  --name NAME result file name, 1 to %zu characters, no blanks or '/'"
-               " (default result.bin)\n",
-               MIN_NODES, MAX_NODES, MAX_STEPS, MAX_NAME);
+std::string USAGE_TEXT() {
+  char text[640];
+  std::snprintf(text, sizeof text,
+                "usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME]\n"
+                "       kovagen --help | --version\n"
+                "Writes a sample NU-KOVA result file and a WORK.LST that names it.\n"
+                "  --nodes N   about N nodes, %d to %d (default 400)\n"
+                "  --steps S   time steps, 0 to %d (default 5)\n"
+                "  --dir DIR   directory for the files, made when missing (default .)\n"
+                "  --name NAME result file name, 1 to %zu characters, no blanks or '/'"
+                " (default result.bin)\n",
+                MIN_NODES, MAX_NODES, MAX_STEPS, MAX_NAME);
+  return text;
 }
 
-int USAGE(std::string_view why) {
-  std::fprintf(stderr, "kovagen: %.*s\n", static_cast<int>(why.size()), why.data());
-  PRINT_USAGE(stderr);
-  return 2;
-}
-
-// --help and --version print to standard output; status 1 if that fails.
-int SHOW_AND_EXIT(std::string_view option) {
-  if (option == "--help") {
-    PRINT_USAGE(stdout);
-  } else {
-    std::fputs("kovagen " KOVA_VERSION "\n", stdout);
-  }
-  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-}
+enum OPTION : std::size_t { HELP, VERSION, NODES, STEPS, DIR, NAME };
+constexpr std::array<OPTION_SPEC, 6> OPTIONS{{
+    {"help", 'h', false},
+    {"version", 0, false},
+    {"nodes", 0, true},
+    {"steps", 0, true},
+    {"dir", 0, true},
+    {"name", 0, true},
+}};
 
 bool PARSE_INT(std::string_view text, int lo, int hi, int& out) {
   int v = 0;
@@ -321,27 +320,38 @@ bool PARSE_INT(std::string_view text, int lo, int hi, int& out) {
 int main(int argc, char** argv) {
   int nodes = 400, steps = 5;
   std::string dir = ".", name = "result.bin";
-  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "--version"))
-    return SHOW_AND_EXIT(argv[1]);
-  for (int a = 1; a < argc; ++a) {
-    const std::string_view opt = argv[a];
-    if (a + 1 >= argc) return USAGE("missing value or unknown option: " + std::string(opt));
-    const std::string_view val = argv[++a];
-    if (opt == "--nodes") {
-      if (!PARSE_INT(val, MIN_NODES, MAX_NODES, nodes)) return USAGE("bad --nodes");
-    } else if (opt == "--steps") {
-      if (!PARSE_INT(val, 0, MAX_STEPS, steps)) return USAGE("bad --steps");
-    } else if (opt == "--dir") {
-      dir = val;
-    } else if (opt == "--name") {
-      if (val.empty() || val.size() > MAX_NAME ||
-          val.find_first_of(" \t/") != std::string_view::npos)
-        return USAGE("bad --name");
-      name = val;
-    } else {
-      return USAGE("unknown option: " + std::string(opt));
+  const PARSED_ARGS args =
+      PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
+  if (!args.ERROR.empty()) return USAGE_ERROR("kovagen", args.ERROR);
+  for (const OPTION_FOUND& o : args.OPTIONS) {
+    if (o.WHICH == HELP) return SHOW_TEXT(USAGE_TEXT());
+  }
+  for (const OPTION_FOUND& o : args.OPTIONS) {
+    const std::string bad = "bad --" + std::string(OPTIONS[o.WHICH].LONG) + " '" + std::string(o.VALUE) + "'";
+    switch (o.WHICH) {
+      case VERSION:
+        return SHOW_TEXT("kovagen " KOVA_VERSION "\n");
+      case NODES:
+        if (!PARSE_INT(o.VALUE, MIN_NODES, MAX_NODES, nodes)) return USAGE_ERROR("kovagen", bad);
+        break;
+      case STEPS:
+        if (!PARSE_INT(o.VALUE, 0, MAX_STEPS, steps)) return USAGE_ERROR("kovagen", bad);
+        break;
+      case DIR:
+        dir = o.VALUE;
+        break;
+      case NAME:
+        if (o.VALUE.empty() || o.VALUE.size() > MAX_NAME ||
+            o.VALUE.find_first_of(" \t/") != std::string_view::npos)
+          return USAGE_ERROR("kovagen", bad);
+        name = o.VALUE;
+        break;
+      default:
+        break;
     }
   }
+  if (!args.OPERANDS.empty())
+    return USAGE_ERROR("kovagen", "unexpected argument '" + std::string(args.OPERANDS[0]) + "'");
 
   const MODEL m = BUILD_MESH(nodes);
   const std::filesystem::path base(dir);

@@ -14,6 +14,7 @@
 // A range that holds a NaN is NaN; JSON has no NaN or infinity, so such a
 // value, and a range over no value at all, is null there ("-" in the text).
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,6 +27,7 @@
 #include "driver/result_layout.h"
 #include "driver/result_reader.h"
 #include "recordio/console_utf8.h"
+#include "recordio/options.h"
 
 namespace {
 
@@ -218,37 +220,39 @@ void PRINT_TEXT(const MODEL_STORE& S, const MODEL_SUMMARY& M, std::int64_t MODEL
   }
 }
 
-int USAGE(std::string_view WHY) {
-  std::fprintf(stderr, "kovainfo: %.*s; usage: kovainfo [--json] RESULT_FILE\n",
-               static_cast<int>(WHY.size()), WHY.data());
-  return 2;
-}
+constexpr std::string_view USAGE =
+    "usage: kovainfo [--json] RESULT_FILE\n"
+    "       kovainfo --help | --version\n"
+    "Tells what a NU-KOVA result file holds: title, counts, element forms, extent,\n"
+    "one line per time step and how the file ends. --json writes one JSON object.\n";
+
+enum OPTION : std::size_t { HELP, VERSION, AS_JSON };
+constexpr std::array<OPTION_SPEC, 3> OPTIONS{{
+    {"help", 'h', false},
+    {"version", 0, false},
+    {"json", 'j', false},
+}};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
+  const PARSED_ARGS ARGS =
+      PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
+  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kovainfo", ARGS.ERROR);
   bool JSON = false;
-  const char* PATH = nullptr;
-  for (int A = 1; A < argc; ++A) {
-    const std::string_view ARG = argv[A];
-    if (ARG == "--help") {
-      std::puts("usage: kovainfo [--json] RESULT_FILE\n"
-                "Tells what a NU-KOVA result file holds: title, counts, element forms, extent,\n"
-                "one line per time step and how the file ends. --json writes one JSON object.");
-      return 0;
-    }
-    if (ARG == "--json") {
-      JSON = true;
-    } else if (ARG.size() > 1 && ARG[0] == '-') {
-      return USAGE("unknown option " + std::string(ARG));
-    } else if (PATH != nullptr) {
-      return USAGE("more than one result file");
-    } else {
-      PATH = argv[A];
-    }
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
   }
-  if (PATH == nullptr) return USAGE("no result file named");
+  for (const OPTION_FOUND& O : ARGS.OPTIONS) {
+    if (O.WHICH == VERSION) return SHOW_TEXT("kovainfo " KOVA_VERSION "\n");
+    JSON = JSON || O.WHICH == AS_JSON;
+  }
+  if (ARGS.OPERANDS.size() != 1)
+    return USAGE_ERROR("kovainfo", ARGS.OPERANDS.empty() ? "no result file named"
+                                                         : "more than one result file");
+  const std::string PATH_TEXT(ARGS.OPERANDS[0]);
+  const char* PATH = PATH_TEXT.c_str();
 
   RESULT_FILE F;
   if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {

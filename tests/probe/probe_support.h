@@ -91,14 +91,14 @@ struct LIVE {
     if (PID > 0 && ::kill(PID, SIGKILL) == 0) FINISH();
   }
 
-  // Wait at most LIMIT for the end: the exit status, -1 after a signal, or -3
-  // when the program had to be killed.
+  // Wait at most LIMIT for the end: the exit status (128 + the signal after a
+  // signal, as a shell shows it), or -3 when the program had to be killed.
   int FINISH_WITHIN(std::chrono::milliseconds limit) {
     for (auto left = limit; left.count() > 0; left -= std::chrono::milliseconds(5)) {
       int status = 0;
       if (::waitpid(PID, &status, WNOHANG) == PID) {
         PID = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return AS_SHELL_SHOWS(status);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -107,10 +107,14 @@ struct LIVE {
     return -3;
   }
 
-  int FINISH() {  // wait for the end: the exit status, or -1 after a signal
+  int FINISH() {  // wait for the end: the exit status as FINISH_WITHIN gives it
     int status = 0;
     if (PID <= 0 || ::waitpid(std::exchange(PID, -1), &status, 0) <= 0) return -2;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return AS_SHELL_SHOWS(status);
+  }
+
+  static int AS_SHELL_SHOWS(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
   }
 };
 
