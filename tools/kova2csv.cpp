@@ -31,7 +31,6 @@
 #include <vector>
 
 #include "driver/places.h"
-#include "driver/result_layout.h"
 #include "driver/result_reader.h"
 #include "driver/step_selection.h"
 #include "recordio/options.h"
