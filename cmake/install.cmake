@@ -26,8 +26,31 @@ if(TARGET kova)
 endif()
 
 file(GLOB KOVA_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
-install(FILES ${KOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(WIN32)
+  install(FILES ${KOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  # Man pages and the changelog compressed as Debian installs them: gzip -9,
+  # no name or time stamp in the header, so every build makes the same bytes.
+  find_program(KOVA_GZIP gzip REQUIRED)
+  set(KOVA_GZIPPED)
+  foreach(page IN LISTS KOVA_MAN_PAGES)
+    get_filename_component(name ${page} NAME)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${name}.gz
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+                       COMMAND ${KOVA_GZIP} -9nc ${page} > ${CMAKE_BINARY_DIR}/man/${name}.gz
+                       DEPENDS ${page} VERBATIM)
+    list(APPEND KOVA_GZIPPED ${CMAKE_BINARY_DIR}/man/${name}.gz)
+  endforeach()
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+                     COMMAND ${KOVA_GZIP} -9nc ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+                     DEPENDS ${CMAKE_BINARY_DIR}/changelog VERBATIM)
+  add_custom_target(compressed_docs ALL DEPENDS ${KOVA_GZIPPED} ${CMAKE_BINARY_DIR}/changelog.gz)
+  install(FILES ${KOVA_GZIPPED} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/cmake/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The answer files, the console session and the picture the README shows; the
 # scripts work on a source tree and are left out, as are the demo's outputs.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
@@ -36,16 +59,19 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCD
 set(CPACK_PACKAGE_NAME kovaconv)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "kovaconv developers")
-set(CPACK_PACKAGE_CONTACT "kovaconv developers <kovaconv@localhost>")
+set(CPACK_PACKAGE_CONTACT "kovaconv developers <kovaconv@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Converts NU-KOVA groundwater results to restart, TECPLOT, ATLAS and FEMAP data")
-string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "kovaconv reads the binary result file of the NU-KOVA two-dimensional finite-element "
-  "groundwater-flow analysis and writes restart data, a TECPLOT point file, the ATLAS "
-  "mesh and result files or a FEMAP neutral file, driven by a question-and-answer "
-  "dialogue. kovagen writes sample result files, kovainfo tells what a result file holds, "
-  "kova2vtk writes it for ParaView and kova2csv writes results over time at nodes and points; "
-  "the Python module kova reads it into numpy arrays.")
+# Below the summary, lines of at most 80 characters, as Debian's tools show them.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "kovaconv reads the binary result file of the NU-KOVA two-dimensional\n"
+  "finite-element groundwater-flow analysis and writes restart data, a TECPLOT\n"
+  "point file, the ATLAS mesh and result files or a FEMAP neutral file, driven\n"
+  "by a question-and-answer dialogue or, for scripts, by its command line.\n"
+  "kovagen writes sample result files, kovainfo tells what a result file holds,\n"
+  "kova2vtk writes VTK files of every time step for ParaView, kova2csv writes\n"
+  "results over time at nodes and points as CSV, and the Python module kova\n"
+  "reads a result file into numpy arrays.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
 set(CPACK_STRIP_FILES ON)
 

@@ -28,30 +28,60 @@ bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET
   return true;
 }
 
+// A read that came short: the system refused it, or the file lost bytes that
+// its size held when it was opened (the analysis was run again over it).
+bool READ_FAILED(RESULT_FILE& F, SYS_ERROR ERROR) {
+  return DAMAGED(F, ERROR != 0 ? RESULT_DAMAGE::READ_ERROR : RESULT_DAMAGE::SHRANK, ERROR);
+}
+
+std::int32_t LENGTH_AT(const unsigned char* P) {
+  HELD_RECORD FIELD{std::span(P, LENGTH_FIELD)};
+  return TAKE_INT(FIELD);
+}
+
 // Fetch the record at F.POS whose items take NEEDED bytes into R: the items
 // only; bytes after them are skipped. Framing is checked before anything
 // grows: a length field that is negative or runs past the end of the file is
-// damage, as is a record shorter than NEEDED. Without HOLD_ITEMS only the
-// framing is checked and R holds nothing.
+// damage, as is a record shorter than NEEDED. The trailing length field must
+// repeat the leading one; reading it also finds a file cut behind the items.
+// Without HOLD_ITEMS only the framing is checked and R holds nothing.
 bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS = true) {
+  // A file smaller now than when it was opened has lost records that were
+  // read or counted on: it was written anew, and what follows is not the
+  // rest of what was read.
+  std::uint64_t NOW = 0;
+  if (const SYS_ERROR ERROR = SYS_FILE_SIZE(F.FD, NOW); ERROR != 0) return READ_FAILED(F, ERROR);
+  if (NOW < F.SIZE) return DAMAGED(F, RESULT_DAMAGE::SHRANK);
   const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
   unsigned char FIELD[LENGTH_FIELD];
   SYS_ERROR ERROR = 0;
-  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS, ERROR)) return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, ERROR);
-  HELD_RECORD LENGTH_RECORD{FIELD};
-  const std::int32_t LENGTH = TAKE_INT(LENGTH_RECORD);
+  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS, ERROR)) return READ_FAILED(F, ERROR);
+  const std::int32_t LENGTH = LENGTH_AT(FIELD);
+  F.LEADING = LENGTH;
   if (LENGTH < 0) return DAMAGED(F, RESULT_DAMAGE::NEGATIVE_LENGTH);
   if (static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD > LEFT) {
     return DAMAGED(F, RESULT_DAMAGE::LENGTH_PAST_END);
   }
   if (static_cast<std::uint64_t>(LENGTH) < NEEDED) return DAMAGED(F, RESULT_DAMAGE::TOO_SHORT);
+  // A record that holds its items only (every record of a sound file) is
+  // read with its trailing length field in one go.
   const auto HELD = HOLD_ITEMS ? static_cast<std::size_t>(NEEDED) : 0;
-  if (F.ITEMS.size() < HELD) F.ITEMS.resize(HELD);
-  if (!READ_AT(F.FD, F.ITEMS.data(), HELD, F.POS + LENGTH_FIELD, ERROR)) {
-    return DAMAGED(F, RESULT_DAMAGE::READ_ERROR, ERROR);
+  const bool ADJACENT = static_cast<std::uint64_t>(LENGTH) == HELD;
+  const std::size_t READ = HELD + (ADJACENT ? LENGTH_FIELD : 0);
+  if (F.ITEMS.size() < READ) F.ITEMS.resize(READ);
+  if (!READ_AT(F.FD, F.ITEMS.data(), READ, F.POS + LENGTH_FIELD, ERROR)) return READ_FAILED(F, ERROR);
+  unsigned char TRAIL[LENGTH_FIELD];
+  const unsigned char* TRAILING = F.ITEMS.data() + HELD;
+  if (!ADJACENT) {
+    if (!READ_AT(F.FD, TRAIL, LENGTH_FIELD, F.POS + LENGTH_FIELD + static_cast<std::uint64_t>(LENGTH), ERROR)) {
+      return READ_FAILED(F, ERROR);
+    }
+    TRAILING = TRAIL;
   }
+  F.TRAILING = LENGTH_AT(TRAILING);
+  if (F.TRAILING != LENGTH) return DAMAGED(F, RESULT_DAMAGE::TRAILING_LENGTH);
   F.POS += static_cast<std::uint64_t>(LENGTH) + 2 * LENGTH_FIELD;
   ++F.RECORDS;
   R = HELD_RECORD{std::span(F.ITEMS.data(), HELD)};
@@ -139,12 +169,30 @@ std::string DAMAGE_REASON(const RESULT_FILE& F) {
     case RESULT_DAMAGE::NEGATIVE_LENGTH: return "negative record length";
     case RESULT_DAMAGE::LENGTH_PAST_END: return "record length runs past the end of the file";
     case RESULT_DAMAGE::TOO_SHORT: return "record too short for its items";
+    case RESULT_DAMAGE::TRAILING_LENGTH:
+      return "trailing length " + std::to_string(F.TRAILING) + " differs from leading length " +
+             std::to_string(F.LEADING);
+    case RESULT_DAMAGE::SHRANK: return "the file shrank while it was read";
     case RESULT_DAMAGE::READ_ERROR: {
       char BUF[256];
-      const std::string_view WHY =
-          F.ERROR != 0 ? SYS_ERROR_TEXT(F.ERROR, BUF) : "the file shrank while it was read";
-      return "read error: " + std::string(WHY);
+      return "read error: " + std::string(SYS_ERROR_TEXT(F.ERROR, BUF));
     }
   }
   return "damage";
+}
+
+std::string NOT_A_RESULT_FILE(const RESULT_FILE& F) {
+  if (F.RECORDS > 0) return {};
+  const std::string L = std::to_string(F.LEADING);
+  switch (F.DAMAGE) {
+    case RESULT_DAMAGE::MISSING_RECORD: return "the file is empty";
+    case RESULT_DAMAGE::CUT_LENGTH: return "the file is only " + std::to_string(F.SIZE) + " bytes long";
+    case RESULT_DAMAGE::NEGATIVE_LENGTH: return "first record length " + L + " is negative";
+    case RESULT_DAMAGE::LENGTH_PAST_END:
+      return "first record length " + L + " runs past the end of the file (" + std::to_string(F.SIZE) + " bytes)";
+    case RESULT_DAMAGE::TOO_SHORT: return "first record is " + L + " bytes, not the 80-byte title";
+    case RESULT_DAMAGE::TRAILING_LENGTH:
+      return "first record's trailing length " + std::to_string(F.TRAILING) + " differs from its leading length " + L;
+    default: return {};  // no damage, or a read that failed: nothing was found
+  }
 }

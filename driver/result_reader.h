@@ -19,6 +19,8 @@ enum class RESULT_DAMAGE {
   NEGATIVE_LENGTH,  // a length field below 0
   LENGTH_PAST_END,  // a record longer than what remains of the file
   TOO_SHORT,        // a record too short for its items
+  TRAILING_LENGTH,  // the length field after a record's data differs from the one before
+  SHRANK,           // the file turned out shorter than when it was opened
   READ_ERROR,       // the system refused a read
 };
 
@@ -31,6 +33,8 @@ struct RESULT_FILE {
   RESULT_DAMAGE DAMAGE = RESULT_DAMAGE::NONE;
   std::uint64_t DAMAGE_AT = 0;  // offset of the damaged record's length field
   SYS_ERROR ERROR = 0;          // the system's reason for a READ_ERROR
+  std::int32_t LEADING = 0;     // the length fields of the record read last
+  std::int32_t TRAILING = 0;
 };
 
 // Open PATH for reading. Returns 0, or the system's reason for the failure, or
@@ -69,3 +73,8 @@ bool READ_RESULT_STEP_AT(RESULT_FILE& F, MODEL_STORE& S, std::uint64_t AT);
 // What the damage found is, in a few words ("record too short for its
 // items"; a read error adds the system's text).
 std::string DAMAGE_REASON(const RESULT_FILE& F);
+
+// When the first record is already not the title record of a result file:
+// what was found there ("first record is 8 bytes, not the 80-byte title").
+// Empty for a file that starts as a result file, or that could not be read.
+std::string NOT_A_RESULT_FILE(const RESULT_FILE& F);

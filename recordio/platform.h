@@ -60,6 +60,18 @@ OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT);
 // reason. A directory is refused.
 SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept;
 
+// Create a new file for writing whose name is NAME followed by six characters
+// that make it unique (NAME is given the name made). It is created
+// exclusively: never an existing file, never the target of a link at that name.
+SYS_ERROR SYS_CREATE_UNIQUE(std::string& NAME, SYS_FILE& F) noexcept;
+
+// Lock a file opened for writing against other processes that lock it (an
+// advisory lock on POSIX systems, a byte-range lock on Windows), for as long as
+// it is open. 0, SYS_LOCKED when another process holds a lock on it, or the
+// system's reason why the file system takes no lock.
+extern const SYS_ERROR SYS_LOCKED;
+SYS_ERROR SYS_LOCK_WRITING(SYS_FILE F) noexcept;
+
 // The C library's standard output and error write '\n' as it is, so the
 // sibling tools' reports are the same bytes everywhere (Windows's text mode
 // would add a '\r').

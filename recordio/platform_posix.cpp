@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 const SYS_ERROR SYS_BAD_FILE = EBADF;
 const SYS_ERROR SYS_TOO_MANY_FILES = EMFILE;
+const SYS_ERROR SYS_LOCKED = EAGAIN;
 
 namespace {
 
@@ -118,6 +120,42 @@ SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept {
   }
   F = fd;
   return 0;
+}
+
+SYS_ERROR SYS_CREATE_UNIQUE(std::string& NAME, SYS_FILE& F) noexcept {
+  F = NO_FILE;
+  const std::size_t stem = NAME.size();
+  // Letters from the process id, the clock and a count: names differ between
+  // processes and between tries, and a name that is taken costs another try.
+  static unsigned count = 0;
+  std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) << 32;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  seed ^= static_cast<std::uint64_t>(now.tv_nsec) ^ static_cast<std::uint64_t>(now.tv_sec) << 20;
+  constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int tries = 0; tries < 100; ++tries) {
+    std::uint64_t v = seed + 0x9E3779B97F4A7C15ULL * ++count;
+    v ^= v >> 29;
+    NAME.resize(stem);
+    for (int k = 0; k < 6; ++k, v /= letters.size()) NAME += letters[v % letters.size()];
+    const int fd = ::open(NAME.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0) {
+      F = fd;
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+// A whole-file record lock. Another process's lock shows as EAGAIN or EACCES;
+// a file system that keeps no locks (ENOLCK, EOPNOTSUPP, EINVAL) says so.
+SYS_ERROR SYS_LOCK_WRITING(SYS_FILE F) noexcept {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (::fcntl(DESCRIPTOR(F), F_SETLK, &lock) == 0) return 0;
+  return errno == EACCES ? EAGAIN : errno;
 }
 
 void SYS_PLAIN_NEWLINES() noexcept {}

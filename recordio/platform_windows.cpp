@@ -21,6 +21,7 @@
 
 const SYS_ERROR SYS_BAD_FILE = ERROR_INVALID_HANDLE;
 const SYS_ERROR SYS_TOO_MANY_FILES = ERROR_TOO_MANY_OPEN_FILES;
+const SYS_ERROR SYS_LOCKED = ERROR_LOCK_VIOLATION;
 
 namespace {
 
@@ -77,9 +78,35 @@ OPENED FAILED_WITH(const std::string& NAME, DWORD err) {
   return OPEN_FAILED(REPORT_FOR_OPEN_ERROR(NAME, err), static_cast<SYS_ERROR>(err));
 }
 
+// The full path of NAME (relative names joined to the current directory),
+// in UTF-16; empty when the system cannot make one.
+std::wstring WIDE_FULL_PATH(const std::string& NAME) {
+  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, NAME.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(wide_length, 1)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, NAME.c_str(), -1, wide.data(), wide_length);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n);  // N counts the terminating zero when the buffer is short
+  }
+}
+
 HANDLE CREATE_HANDLE(const std::string& NAME, DWORD access, DWORD disposition) {
   // Other programs may read and write the file meanwhile, as on other systems.
   constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // A path of MAX_PATH characters or more (a name from the command line) is
+  // opened by its "\\?\" form, which the system takes at any length.
+  if (const std::wstring full = WIDE_FULL_PATH(NAME); full.size() >= MAX_PATH) {
+    const bool unc = full.starts_with(L"\\\\");
+    const std::wstring long_form = unc ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+    return ::CreateFileW(long_form.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  }
   return ::CreateFileA(NAME.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
@@ -164,6 +191,44 @@ SYS_ERROR SYS_OPEN_READING(const std::string& NAME, SYS_FILE& F) noexcept {
   return h == INVALID_HANDLE_VALUE ? LAST_ERROR() : 0;
 }
 
+SYS_ERROR SYS_CREATE_UNIQUE(std::string& NAME, SYS_FILE& F) noexcept {
+  F = NO_FILE;
+  const std::size_t stem = NAME.size();
+  // Letters from the process id, the clock and a count: names differ between
+  // processes and between tries, and a name that is taken costs another try.
+  static unsigned count = 0;
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  const std::uint64_t seed = std::uint64_t{::GetCurrentProcessId()} << 32 ^ static_cast<std::uint64_t>(now.QuadPart);
+  constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyz0123456789";  // names ignore case
+  for (int tries = 0; tries < 100; ++tries) {
+    std::uint64_t v = seed + 0x9E3779B97F4A7C15ULL * ++count;
+    v ^= v >> 29;
+    NAME.resize(stem);
+    for (int k = 0; k < 6; ++k, v /= letters.size()) NAME += letters[v % letters.size()];
+    // CREATE_NEW fails on any existing name, a link included.
+    const HANDLE h = CREATE_HANDLE(NAME, GENERIC_WRITE, CREATE_NEW);
+    if (h != INVALID_HANDLE_VALUE) {
+      F = FILE_OF(h);
+      return 0;
+    }
+    const DWORD err = ::GetLastError();
+    if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) return static_cast<SYS_ERROR>(err);
+  }
+  return ERROR_FILE_EXISTS;
+}
+
+// The whole range a file can have, locked for this handle alone: another
+// process's lock on it refuses this one.
+SYS_ERROR SYS_LOCK_WRITING(SYS_FILE F) noexcept {
+  OVERLAPPED from_start{};
+  if (::LockFileEx(HANDLE_OF(F), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                   &from_start)) {
+    return 0;
+  }
+  return LAST_ERROR();
+}
+
 void SYS_PLAIN_NEWLINES() noexcept {
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);
@@ -174,19 +239,8 @@ void SYS_PLAIN_NEWLINES() noexcept {
 // page both ways, as the narrow functions would pass them.
 std::string SYS_FULL_PATH(std::string_view NAME) {
   const std::string name(NAME);
-  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(wide_length, 1)), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide.data(), wide_length);
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0) return name;
-    if (n < full.size()) {
-      full.resize(n);
-      break;
-    }
-    full.resize(n);  // N counts the terminating zero when the buffer is short
-  }
+  const std::wstring full = WIDE_FULL_PATH(name);
+  if (full.empty()) return name;
   const int length = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
                                            nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(length), '\0');

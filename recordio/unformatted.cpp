@@ -12,10 +12,14 @@ namespace {
 constexpr std::uint64_t LENGTH_FIELD = 4;
 
 // The size of the unit's file now; anything but a regular file has no size
-// and so holds no record.
-std::uint64_t FILE_SIZE(const UNIT_SLOT& slot) {
+// and so holds no record. A file smaller than it was seen to be lost records
+// that were read or counted on (the analysis was run again over it): that is
+// a record cut off, never the end of the steps.
+std::uint64_t FILE_SIZE(UNIT_SLOT& slot) {
   std::uint64_t size = 0;
   if (const SYS_ERROR err = SYS_FILE_SIZE(slot.FD, size); err != 0) FAIL_IO(39, slot.NUMBER, err);
+  if (size < slot.SIZE_SEEN) FAIL_IO(24, slot.NUMBER, 0);
+  slot.SIZE_SEEN = size;
   return size;
 }
 
@@ -111,6 +115,6 @@ void TAKE_TEXT(RECORD& R, std::span<char> DEST) {
 }
 
 bool AT_END_OF_FILE(int UNIT) {
-  const UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 39);
+  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 39);
   return slot.POS >= FILE_SIZE(slot);
 }

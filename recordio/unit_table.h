@@ -31,9 +31,11 @@ struct UNIT_SLOT {
   std::size_t IN_END = 0;
   bool IN_EOF = false;
 
-  // Unformatted input: the offset of the next record, and a window onto the
-  // data of the record fetched last (never more than the window's size).
+  // Unformatted input: the offset of the next record, the largest size the
+  // file was seen to have, and a window onto the data of the record fetched
+  // last (never more than the window's size).
   std::uint64_t POS = 0;
+  std::uint64_t SIZE_SEEN = 0;
   std::vector<unsigned char> REC;
 };
 

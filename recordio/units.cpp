@@ -35,6 +35,7 @@ void RESET_INPUT(UNIT_SLOT& slot) {
   slot.IN_START = slot.IN_END = 0;
   slot.IN_EOF = false;
   slot.POS = 0;
+  slot.SIZE_SEEN = 0;
 }
 
 // Close the slot's file (never a standard stream) and forget the connection.
@@ -180,11 +181,24 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
   if (S == STATUS::UNKNOWN && file.REGULAR) {
     if (const UNIT_SLOT* holder = HOLDER_OF(file.ID, slot)) {
       SYS_CLOSE(file.FD);
-      std::array<char, 64> line{};
+      std::array<char, 80> line{};
       const std::string_view head = "forrtl: file already open on unit ";
       char* end = std::copy(head.begin(), head.end(), line.data());
       end = std::to_chars(end, line.data() + line.size(), holder->NUMBER).ptr;
+      // A console unit is named too: "unit -1" alone does not say that the
+      // name (/dev/stdout, say) reaches the file standard output goes to.
+      const std::string_view console = holder->NUMBER == CONSOLE_OUT  ? " (the console output)"
+                                       : holder->NUMBER == CONSOLE_IN ? " (the console input)"
+                                                                      : "";
+      end = std::copy(console.begin(), console.end(), end);
       FAIL_IO_LINE(30, UNIT, std::string_view(line.data(), end));
+    }
+    // Nor a file that another run is writing: the lock is taken before the
+    // first record cuts anything, so the other run's file stays as it is. A
+    // file system that keeps no locks leaves the file unlocked.
+    if (!file.READ_ONLY && SYS_LOCK_WRITING(file.FD) == SYS_LOCKED) {
+      SYS_CLOSE(file.FD);
+      FAIL_IO_LINE(30, UNIT, "forrtl: file is locked by another process");
     }
   }
 

@@ -43,6 +43,7 @@ TEST(DamagedInput, EarlyEndsBeforeAnyOutput) {
       {"", model, REPORT(s, 29, 98, "WORK.LST")},  // no WORK.LST
       {"one\ntwo\nresult.bin\n", model, REPORT(s, 24, 98, "WORK.LST")},
       {e2e::WORK_LIST("absent.bin"), model, REPORT(s, 29, 10, "absent.bin")},
+      {e2e::WORK_LIST("result.bin/x"), model, REPORT(s, 29, 10, "result.bin/x")},  // a path through a file
       {work, "", REPORT(s, 24)},
       {work, title, REPORT(s, 24)},
       {work, model.substr(0, 150), REPORT(s, 24)},

@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 
+#include "driver/result_reader.h"
 #include "tests/probe/probe_support.h"
 
 namespace {
@@ -160,6 +161,36 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
     const std::size_t room = c.DISK > 0 ? c.DISK : file_size_limit;
     EXPECT_GT(kept + (c.DISK > 0 ? 16 << 10 : 200), room);
   }
+
+  // A console output pipe whose reader goes away at the step question: the
+  // termination message is a refused write, report 38 on unit -1 with the
+  // system's "Broken pipe", never a silent end by SIGPIPE; the output file
+  // holds every record, written out before the message.
+  e2e::SCRATCH s;
+  PREPARE(s, result);
+  int in[2], out[2];
+  ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  const std::string err = (s.ROOT / "stderr").string();
+  const pid_t pid = e2e::SPAWN(s.DIR, {KOVACONV_EXE}, {"", "", err}, {in[0], out[1], -1});
+  ::close(in[0]);
+  ::close(out[1]);
+  const std::string asked = tecplot_all.substr(0, tecplot_all.rfind('\n', tecplot_all.size() - 2) + 1);
+  const std::string rest = tecplot_all.substr(asked.size());
+  ASSERT_EQ(::write(in[1], asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  std::string shown;
+  char buf[4096];
+  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].OUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
+    shown.append(buf, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  ASSERT_EQ(::write(in[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  ::close(in[1]);
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 38);
+  EXPECT_EQ(e2e::READ_PATH(err), "forrtl: Broken pipe\n" + e2e::SEVERE(38, -1, "CONOUT$"));
+  EXPECT_TRUE(s.READ("out.dat") == normal[tecplot_all].FILES_.at("out.dat"));
 }
 
 // Memory follows the counts only: a padded record, endless lines and a count whose
@@ -215,6 +246,109 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
       EXPECT_LT(CLOCK::now() - start, std::chrono::seconds(1));
     }
   }
+}
+
+// A result file that shrinks while it is read (the analysis run again over
+// it) is a record cut off, never the end of the steps: kovaconv gives report 24
+// on unit 10 after the steps read before it, the siblings' reader says the
+// file shrank. The file is written anew at kovaconv's step question, or while
+// its first step is being written to an output that the test holds back; the
+// reader meets it after the model part.
+TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 20000, 3);
+  const std::string model = MODEL_OF(result);
+  std::size_t step = 0;  // the bytes of a step: its three records
+  for (int k = 0; k < 3; ++k) step += 8 + static_cast<std::size_t>(e2e::INT4_AT(result, model.size() + step));
+  const std::string answers = e2e::ANSWERS(2, "out.dat", -1);
+  const std::string asked = answers.substr(0, answers.rfind('\n', answers.size() - 2) + 1);
+  const NORMAL none = NORMAL_RUN(model, answers, "kovaconv: warning: the result file holds no time step; no step was written\n");
+  const NORMAL first = NORMAL_RUN(result.substr(0, model.size() + step), answers);
+  const struct { const char* what; std::size_t cut; bool writing; } cases[] = {
+      {"cut to nothing at the step question", 0, false},
+      {"written anew up to the model part's end", model.size(), false},
+      {"written anew into the first step", model.size() + 50, false},
+      {"written anew up to the first step's end", model.size() + step, false},
+      {"cut to nothing while the first step is written", 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    e2e::SCRATCH s;
+    PREPARE(s, result);
+    if (c.writing) {
+      ASSERT_EQ(::mkfifo((s.DIR / "out.dat").c_str(), 0644), 0);
+    }
+    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
+    ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.OUT)));
+    std::string written;
+    int fifo = -1;
+    if (c.writing) {
+      // The output holds a megabyte of the first step's records: the run waits
+      // in a write of that step until the test reads on.
+      const std::string rest = answers.substr(asked.size());
+      ASSERT_EQ(::write(run.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+      fifo = ::open((s.DIR / "out.dat").c_str(), O_RDONLY);
+      char byte = 0;
+      ASSERT_EQ(::read(fifo, &byte, 1), 1);
+      written += byte;
+    }
+    e2e::WRITE_PATH(s.ROOT / "r.bin", result.substr(0, c.cut));
+    if (c.writing) {
+      char buf[65536];
+      for (ssize_t got; (got = ::read(fifo, buf, sizeof buf)) > 0;) written.append(buf, static_cast<std::size_t>(got));
+      ::close(fifo);
+    } else {
+      const std::string rest = answers.substr(asked.size());
+      ASSERT_EQ(::write(run.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    }
+    EXPECT_EQ(run.FINISH_WITHIN(std::chrono::seconds(20)), 24);
+    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
+              e2e::SEVERE(24, 10, (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string()));
+    EXPECT_TRUE((c.writing ? written : s.READ("out.dat")) == (c.writing ? first : none).FILES_.at("out.dat"));
+    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.OUT.substr(0, first.OUT.find("\r\n\r\n   <<<<<")));
+
+    // The siblings' reader, past the model part when the file shrinks.
+    if (c.writing) continue;
+    e2e::WRITE_PATH(s.ROOT / "r.bin", result);
+    RESULT_FILE f;
+    ASSERT_EQ(OPEN_RESULT((s.ROOT / "r.bin").c_str(), f), 0);
+    MODEL_STORE store;
+    ASSERT_TRUE(READ_RESULT_MODEL(f, store));
+    std::filesystem::resize_file(s.ROOT / "r.bin", c.cut);
+    EXPECT_FALSE(READ_RESULT_STEP(f, store));
+    EXPECT_EQ(DAMAGE_REASON(f), "the file shrank while it was read");
+    EXPECT_EQ(f.DAMAGE_AT, model.size());
+    CLOSE_RESULT(f);
+  }
+}
+
+// An output file that another run is writing is left to it: the second run
+// ends with report 30 at the open, before it changes a byte, and the first run
+// writes its file as if alone.
+TEST(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 2);
+  const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
+  const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
+  const NORMAL normal = NORMAL_RUN(result, femap);
+  e2e::SCRATCH s, other;
+  PREPARE(s, result);
+  PREPARE(other, result);
+  std::filesystem::create_symlink(s.DIR / "out.dat", other.DIR / "out.dat");
+
+  probe::LIVE first(s, std::vector<std::string>{KOVACONV_EXE});
+  ASSERT_EQ(::write(first.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+  const std::string before = s.READ("out.dat");
+  const e2e::RUN second = other.CONVERT(femap);
+  EXPECT_EQ(second.STATUS, 30);
+  EXPECT_EQ(second.ERR, "forrtl: file is locked by another process\n" +
+                            e2e::SEVERE(30, 8, e2e::REPORTED_PATH(other, "out.dat")));
+  EXPECT_EQ(s.READ("out.dat"), before);
+
+  const std::string rest = femap.substr(asked.size());
+  ASSERT_EQ(::write(first.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  EXPECT_EQ(first.FINISH_WITHIN(std::chrono::seconds(10)), 0);
+  EXPECT_TRUE(s.READ("out.dat") == normal.FILES_.at("out.dat"));
 }
 
 // SIGTERM at any moment, and the console events or SIGTERM while a write is

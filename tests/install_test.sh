@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installation and the Debian package: `cmake --install` puts every program in
-# bin/ with its man page in share/man/man1/, the README and answer files in
-# share/doc/kovaconv/ and the Python module where the prefix's Python finds it; the package made by cpack installs with dpkg (into a
-# scratch root, so no root rights are needed and the machine is not changed),
-# its kovaconv answers --version, and it is removed without leaving a file.
+# bin/ with its compressed man page in share/man/man1/, the README, the
+# copyright file and answer files in share/doc/kovaconv/, and the Python module
+# where the prefix's Python finds it; the package made by cpack passes lintian
+# without an error, installs with dpkg (into a scratch root, so no root rights
+# are needed and the machine is not changed), its kovaconv answers --version
+# and its module imports, and it is removed without leaving a file.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
 build=$1 src=$2 version=$3
@@ -14,15 +16,17 @@ fail() { echo "install_test: $*" >&2; exit 1; }
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for page in "$src"/man/*.1; do
-  [ -f "$prefix/share/man/man1/$(basename "$page")" ] || fail "man page $(basename "$page") not installed"
+  installed=$prefix/share/man/man1/$(basename "$page").gz
+  [ -f "$installed" ] || fail "man page $(basename "$page") not installed"
+  gzip -dc "$installed" | cmp -s - "$page" || fail "$installed is not $(basename "$page") compressed"
 done
 programs=0
 for program in "$prefix"/bin/*; do
   programs=$((programs + 1))
-  [ -f "$prefix/share/man/man1/$(basename "$program").1" ] || fail "$(basename "$program") has no man page"
+  [ -f "$prefix/share/man/man1/$(basename "$program").1.gz" ] || fail "$(basename "$program") has no man page"
 done
 [ "$programs" -ge 2 ] || fail "expected kovaconv and kovagen in bin/, found $programs programs"
-for doc in README.md examples/answers-atlas.txt examples/answers-tecplot.txt examples/session.txt; do
+for doc in README.md copyright changelog.gz examples/answers-atlas.txt examples/answers-tecplot.txt examples/session.txt; do
   [ -f "$prefix/share/doc/kovaconv/$doc" ] || fail "$doc not installed"
 done
 [ "$("$prefix/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "installed kovaconv --version"
@@ -46,6 +50,14 @@ fi
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null
 deb=$(echo "$scratch"/pkg/*.deb)
 [ -f "$deb" ] || fail "cpack made no .deb"
+if command -v lintian >/dev/null; then
+  # Errors fail the test; warnings and notes are shown.
+  lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 || true
+  grep -v 'running with root privileges' "$scratch/lintian.log" || true
+  ! grep -q '^E: ' "$scratch/lintian.log" || fail "lintian reports errors on the package"
+else
+  echo "install_test: lintian missing: the package's Debian checks skipped"
+fi
 root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
@@ -53,7 +65,8 @@ touch "$root/var/lib/dpkg/status"
 dpkg --root="$root" --force-not-root --force-depends --install "$deb" >/dev/null 2>&1 \
   || fail "dpkg --install failed"
 [ "$("$root/usr/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "packaged kovaconv --version"
-[ -f "$root/usr/share/man/man1/kovaconv.1" ] || fail "package has no kovaconv.1"
+[ -f "$root/usr/share/man/man1/kovaconv.1.gz" ] || fail "package has no kovaconv.1.gz"
+[ -f "$root/usr/share/doc/kovaconv/copyright" ] || fail "package has no copyright file"
 if [ -n "$module" ]; then
   dpkg-deb -f "$deb" Depends | grep -q 'python3-numpy' || fail "the package does not depend on python3-numpy"
   (cd "$scratch/sample" && PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c "import kova") \

@@ -53,3 +53,19 @@ TEST(Kovagen, FramedRecordsWorkListMeshFormsAndSameBytes) {
   ASSERT_EQ(kovagen({"--name", "again.res", "--steps", "3", "--nodes", "400"}), 0);
   EXPECT_TRUE(s.READ("again.res") == file);
 }
+
+#if !defined(_WIN32)
+// A write past the file-size limit (refused, as on a full disk, instead of a
+// kill by SIGXFSZ) leaves no result file, neither cut nor under a temporary
+// name, and says why; an existing result file stays as it was.
+TEST(Kovagen, RefusedWriteLeavesNoResultFile) {
+  e2e::SCRATCH s;
+  s.WRITE("result.bin", "before");
+  const e2e::RUN run = e2e::RUN_PROGRAM(
+      s.DIR, "/bin/sh", "", {"-c", std::string("ulimit -f 1024; exec ") + KOVAGEN_EXE + " --nodes 40000 --steps 3"});
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kovagen: ./result.bin: File too large\n");
+  EXPECT_EQ(s.READ("result.bin"), "before");
+  EXPECT_EQ(s.FILES({}).size(), 1U);  // no temporary file, no work list
+}
+#endif

@@ -68,6 +68,10 @@ TEST(ListStatement, BreaksAtEightyColumns) {
   // A number that does not fit the room left starts a new record.
   EXPECT_EQ(RUN({ITEM_R4(1), ITEM_R4(2), ITEM_R4(3), ITEM_R4(4), ITEM_R4(5), ITEM_R4(6)}),
             RECORDS("···1.000000·······2.000000·······3.000000·······4.000000·······5.000000····\n···6.000000····"));
+  // Items that fill exactly 80 columns stay one record.
+  EXPECT_EQ(RUN({ITEM_R4(1), ITEM_R4(2), ITEM_R4(3), ITEM_R4(4), ITEM_R4(5), ITEM_T("abcd")}),
+            RECORDS("···1.000000·······2.000000·······3.000000·······4.000000·······5.000000·····abcd"));
+  EXPECT_EQ(RUN({ITEM_I(1), ITEM_T(std::string(67, 'z'))}), RECORDS("···········1·" + std::string(67, 'z')));
   // Text is split only when no record holds it: over 79 columns, or as long as the room left after its blank.
   EXPECT_EQ(RUN({ITEM_T(std::string(100, 'y'))}), RECORDS("·" + std::string(79, 'y') + "\n·" + std::string(21, 'y')));
   EXPECT_EQ(RUN({ITEM_I(1), ITEM_T(std::string(68, 'z'))}), RECORDS("···········1·" + std::string(67, 'z') + "\n·z"));

@@ -52,6 +52,9 @@ std::array<std::string, 2> BOTH(const T&... items) { return {LAID_OUT<F>(items..
 constexpr FORMAT P12_4 = PARSE_FORMAT("(1PE12.4)");
 constexpr FORMAT E12_6 = PARSE_FORMAT("(E12.6)");
 constexpr FORMAT P13_6 = PARSE_FORMAT("(1PE13.6)");
+constexpr FORMAT E10_3 = PARSE_FORMAT("(E10.3)");
+constexpr FORMAT E15_8 = PARSE_FORMAT("(E15.8)");
+constexpr FORMAT P10_2 = PARSE_FORMAT("(1PE10.2)");
 constexpr FORMAT F12_0 = PARSE_FORMAT("(F12.0)");
 constexpr FORMAT I2 = PARSE_FORMAT("(I2)");
 constexpr FORMAT I5 = PARSE_FORMAT("(I5)");
@@ -128,6 +131,10 @@ TEST(LaidOutStatement, SameFieldsAsTheGeneralWalk) {
     same(LAID_OUT<P12_4>(v), WALKED(P12_4, v), v);
     same(LAID_OUT<E12_6>(v), WALKED(E12_6, v), v);
     same(LAID_OUT<P13_6>(f), WALKED(P13_6, f), v);
+    // Other widths, where the optional zero and the sign compete for room.
+    same(LAID_OUT<E10_3>(-std::fabs(v)), WALKED(E10_3, -std::fabs(v)), v);
+    same(LAID_OUT<E15_8>(-std::fabs(v)), WALKED(E15_8, -std::fabs(v)), v);
+    same(LAID_OUT<P10_2>(-std::fabs(f)), WALKED(P10_2, -std::fabs(f)), v);
     const auto n = static_cast<std::int32_t>(bits >> (bits % 40));
     same(LAID_OUT<I5>(n % 200000), WALKED(I5, n % 200000), n);
     same(LAID_OUT<I7>(n), WALKED(I7, n), n);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -87,6 +88,11 @@ TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
       {"step 2's elements: room for three of four", model + step1 + step2.substr(0, 128) +
        e2e::FRAME(std::string(48, '\0')), 748, "record too short for its items", 1},
       {"model part ends after the nodes", whole.substr(0, 288), 288, "the file ends where a record is due", 0},
+      {"step 2's node record: trailing length field 99", model + step1 + step2.substr(0, 124) + e2e::INT4(99) +
+       step2.substr(128), 640, "trailing length 99 differs from leading length 100", 1},
+      {"step 2's header padded to 16 bytes, trailing length 17", model + step1 + e2e::INT4(16) +
+       step2.substr(4, 12) + "PADS" + e2e::INT4(17) + step2.substr(20), 620,
+       "trailing length 17 differs from leading length 16", 1},
       // Last: a node count far beyond its record, found from the length field
       // (nothing allocated for it); what was not read is null.
       {"node count beyond its record", model.substr(0, 88) + e2e::FRAME(e2e::INT4(1000000000)) + model.substr(100),
@@ -109,6 +115,36 @@ TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
   run = RUN(s, KOVAINFO_EXE, {"r.bin"});
   EXPECT_NE(run.OUT.find("\nend             damaged at byte 100: record too short for its items\n"),
             std::string::npos) << run.OUT;
+}
+
+// A file whose first record is no title record is not a result file: one line
+// on standard error that says what was found there, status 1, no report and
+// nothing written. A file that starts as a result file stays "damaged".
+TEST(Kovainfo, NotAResultFileSaysWhatItFound) {
+  const struct { const char* what; std::string file; std::string found; } cases[] = {
+      {"empty", "", "the file is empty"},
+      {"two bytes", "\x50\x4b", "the file is only 2 bytes long"},
+      {"a PNG", "\x89PNG\r\n\x1a\n" + std::string(40, '\0'),
+       "first record length 1196314761 runs past the end of the file (48 bytes)"},
+      {"a text", "# README\n", "first record length 1163010083 runs past the end of the file (9 bytes)"},
+      {"an 8-byte first record", e2e::FRAME("12345678") + MODEL().substr(88),
+       "first record is 8 bytes, not the 80-byte title"},
+      {"a negative length", e2e::INT4(-80) + MODEL().substr(4), "first record length -80 is negative"},
+      {"a title whose trailing length differs", MODEL().substr(0, 84) + e2e::INT4(81) + MODEL().substr(88),
+       "first record's trailing length 81 differs from its leading length 80"},
+  };
+  e2e::SCRATCH s;
+  for (const auto& c : cases) {
+    s.WRITE("r.bin", c.file);
+    e2e::RUN info = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
+    EXPECT_EQ(info.STATUS, 1) << c.what;
+    EXPECT_EQ(info.OUT, "") << c.what;
+    EXPECT_EQ(info.ERR, "kovainfo: r.bin: not a result file: " + c.found + "\n") << c.what;
+    e2e::RUN vtk = RUN(s, KOVA2VTK_EXE, {"--out", "o", "r.bin"});
+    EXPECT_EQ(vtk.STATUS, 1) << c.what;
+    EXPECT_EQ(vtk.ERR, "kova2vtk: r.bin: not a result file: " + c.found + "\n") << c.what;
+    EXPECT_FALSE(s.EXISTS("o")) << c.what;
+  }
 }
 
 TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
@@ -251,7 +287,9 @@ TEST(Usage, EveryProgramTheSameWay) {
     EXPECT_EQ(r.STATUS, c.STATUS);
     EXPECT_TRUE(r.OUT.starts_with(c.OUT)) << r.OUT;
     EXPECT_TRUE(r.ERR.starts_with(c.ERR)) << r.ERR;
-    if (c.STATUS == 2) EXPECT_EQ(std::count(r.ERR.begin(), r.ERR.end(), '\n'), 1) << r.ERR;
+    if (c.STATUS == 2) {
+      EXPECT_EQ(std::count(r.ERR.begin(), r.ERR.end(), '\n'), 1) << r.ERR;
+    }
     // Nothing is written, not even an empty file.
     EXPECT_EQ(s.FILES({}).size(), 1U);
   }
@@ -296,9 +334,182 @@ TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
   EXPECT_EQ(run.STATUS, 1);
   EXPECT_EQ(run.OUT, "");
 
+  // The table never replaces the result file it reads.
+  run = RUN(s, KOVA2CSV_EXE, with({"-o", "./r.bin"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kova2csv: ./r.bin: is the result file itself; nothing written\n");
+  EXPECT_EQ(s.READ("r.bin"), whole);
+
 #if !defined(_WIN32)
   run = RUN(s, KOVA2CSV_EXE, with({"--output", "/dev/full"}, {"r.bin"}));
   EXPECT_EQ(run.STATUS, 1);
   EXPECT_EQ(run.ERR, "kova2csv: /dev/full: No space left on device\n");
 #endif
 }
+
+// The appended arrays of a step file, worked out from the hand-made model:
+// velocities averaged to the nodes over the counted elements (attribute above
+// 0; a triangle's repeated corner counted once), element 4 left out for its
+// stray corners, each array a 64-bit byte count and its little-endian values.
+TEST(Kova2vtk, AppendedArraysWorkedOutByHand) {
+  e2e::SCRATCH s;
+  s.WRITE("r.bin", MODEL() + STEP_1());
+  ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"r.bin"}).STATUS, 0);
+  const std::string vtu = s.READ("r_0001.vtu");
+  auto reals = [](std::initializer_list<double> v) {
+    std::string b;
+    for (const double x : v) b += e2e::REAL8(x);
+    return b;
+  };
+  auto ints = [](std::initializer_list<std::int32_t> v) {
+    std::string b;
+    for (const std::int32_t x : v) b += e2e::INT4(x);
+    return b;
+  };
+  const double slow = std::sqrt(4.5);  // nodes 2 and 3: (3, 4) and (0, -1) averaged
+  const std::string arrays[] = {
+      reals({0.5}), ints({10}),                                               // TIME, STEP
+      reals({1, 2.5, -3, 4, 0.25}), reals({0, 0, 0, 0, 0}), ints({0, 0, 0, 0, 0}), ints({0, 0, 0, 0, 0}),
+      reals({3, 4, 0, 1.5, 1.5, 0, 1.5, 1.5, 0, 3, 4, 0, 0, -1, 0}),        // point velocity
+      reals({5, slow, slow, 5, 1}),                                           // point speed
+      reals({3, 4, 0, 0, -1, 0, 6, 8, 0}), reals({5, 1, 10}), ints({1, 2, 0}), reals({0, 0, 0}),
+      reals({0, 0, 0, 10, 0, 0, 10, 10, 0, 0, 10, 0, -2.5, 20, 0}),          // points
+      ints({0, 1, 2, 3, 1, 2, 4, 0, 2, 3}), ints({4, 7, 10}), std::string("\x09\x05\x05"),
+  };
+  const std::string head = "<AppendedData encoding=\"raw\">\n   _";
+  std::size_t at = vtu.find(head);
+  ASSERT_NE(at, std::string::npos);
+  at += head.size();
+  for (const std::string& want : arrays) {
+    std::uint64_t bytes = 0;
+    ASSERT_LE(at + 8, vtu.size());
+    std::memcpy(&bytes, vtu.data() + at, 8);
+    EXPECT_EQ(bytes, want.size()) << at;
+    EXPECT_EQ(vtu.substr(at + 8, want.size()), want) << at;
+    at += 8 + want.size();
+  }
+  EXPECT_EQ(vtu.substr(at), "\n  </AppendedData>\n</VTKFile>\n");
+}
+
+#if !defined(_WIN32)
+// kova2vtk never writes through a link planted in the output folder, never
+// over the result file it reads, and refuses a base name that the .pvd (XML)
+// cannot list; each refusal is one line, status 1, before anything is written.
+TEST(Kova2vtk, NamesAndLinksNeverLeadOutsideOrOverTheInput) {
+  e2e::SCRATCH s;
+  const std::string whole = MODEL() + STEP_1() + STEP_2();
+  s.WRITE("r.bin", whole);
+  ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"--out", "ref", "r.bin"}).STATUS, 0);
+  const std::string step1 = s.READ("ref/r_0001.vtu");
+  const std::string pvd_head = "<?xml version=\"1.0\"?>\n<VTKFile type=\"Collection\" version=\"0.1\" "
+                               "byte_order=\"LittleEndian\">\n  <Collection>\n    <DataSet timestep=\"0.5\" "
+                               "group=\"\" part=\"0\" file=\"";
+  const std::string refused_name = "the name is not UTF-8 text or holds control characters, which the .pvd (XML) "
+                                   "cannot list; give a name with --name\n";
+  // LINK: a link planted in out/ to ../victim (or INPUT: a copy of r.bin placed
+  // there under that name, and read); LISTED: the first file the .pvd lists.
+  const struct { const char* what; std::string link, input, name; int status; std::string err, listed; } cases[] = {
+      {"link at the former fixed temporary name", ".r_0001.vtu.part", "", "", 0, "", "r_0001.vtu"},
+      {"link at a step file's name", "r_0001.vtu", "", "", 0, "", "r_0001.vtu"},
+      {"link at the collection's name", "r.pvd", "", "", 0, "", "r_0001.vtu"},
+      {"UTF-8 name", "", "", "\xE5\x9C\xB0\xE4\xB8\x8B", 0, "", "\xE5\x9C\xB0\xE4\xB8\x8B_0001.vtu"},
+      {"markup in the name", "", "", "a&b<c", 0, "", "a&amp;b&lt;c_0001.vtu"},
+      {"Shift-JIS name", "", "", "\x92\x6E\x89\xBA", 1, "kova2vtk: \\x92n\\x89\\xBA: " + refused_name, ""},
+      {"control character in the name", "", "", "a\tb", 1, "kova2vtk: a\\x09b: " + refused_name, ""},
+      {"overlong UTF-8 form of '/'", "", "", "\xC0\xAF", 1, "kova2vtk: \\xC0\\xAF: " + refused_name, ""},
+      {"result file named as the collection", "", "r.pvd", "", 1,
+       "kova2vtk: out/r.pvd: is the result file itself; nothing written\n", ""},
+      {"result file named as a step file", "", "x_0002.vtu", "x", 1,
+       "kova2vtk: out/x_0002.vtu: is the result file itself; nothing written\n", ""},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(s.DIR / "out");
+    std::filesystem::create_directory(s.DIR / "out");
+    s.WRITE("victim", "victim");
+    if (!c.link.empty()) std::filesystem::create_symlink("../victim", s.DIR / "out" / c.link);
+    if (!c.input.empty()) s.WRITE("out/" + c.input, whole);
+    std::vector<std::string> args{"--out", "out"};
+    if (!c.name.empty()) args.insert(args.end(), {"--name", c.name});
+    args.push_back(c.input.empty() ? "r.bin" : "out/" + c.input);
+    const e2e::RUN run = RUN(s, KOVA2VTK_EXE, args);
+    EXPECT_EQ(run.STATUS, c.status) << c.what;
+    EXPECT_EQ(run.ERR, c.status == 0 ? "kova2vtk: warning: 1 elements left out: a corner names no node of the model\n"
+                                     : c.err) << c.what;
+    EXPECT_EQ(s.READ("victim"), "victim") << c.what;
+    const auto files = std::distance(std::filesystem::directory_iterator(s.DIR / "out"), {});
+    if (c.status == 0) {
+      const std::string base = c.name.empty() ? "r" : c.name;
+      EXPECT_EQ(s.READ("out/" + base + "_0001.vtu"), step1) << c.what;
+      EXPECT_TRUE(s.READ("out/" + base + ".pvd").starts_with(pvd_head + c.listed + "\"/>\n")) << c.what;
+      EXPECT_FALSE(std::filesystem::is_symlink(s.DIR / "out" / (base + "_0001.vtu"))) << c.what;
+      EXPECT_EQ(files, 3 + (c.link.starts_with(".") ? 1 : 0)) << c.what;  // no temporary file left
+    } else {
+      EXPECT_EQ(files, c.input.empty() ? 0 : 1) << c.what;
+      if (!c.input.empty()) {
+        EXPECT_EQ(s.READ("out/" + c.input), whole) << c.what;
+      }
+    }
+  }
+
+  // An output folder that is a link to a missing folder is named as such.
+  std::filesystem::create_symlink("missing", s.DIR / "dangling");
+  const e2e::RUN run = RUN(s, KOVA2VTK_EXE, {"--out", "dangling", "r.bin"});
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kova2vtk: dangling: a link to missing, which does not exist\n");
+
+  // Two runs into one folder at once, of different files under one name:
+  // every file is whole, one run's or the other's.
+  std::string other = whole;
+  other.replace(424, 4, e2e::INT4(11));  // step 1's number
+  s.WRITE("other.bin", other);
+  ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"--out", "ref2", "--name", "r", "other.bin"}).STATUS, 0);
+  for (int k = 0; k < 5; ++k) {
+    std::filesystem::remove_all(s.DIR / "both");
+    std::vector<pid_t> runs;
+    for (const char* input : {"r.bin", "other.bin"}) {
+      const std::string io = (s.ROOT / input).string();
+      runs.push_back(e2e::SPAWN(s.DIR, {KOVA2VTK_EXE, "--out", "both", "--name", "r", input}, {"/dev/null", io, io}));
+    }
+    for (const pid_t pid : runs) {
+      int status = -1;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      EXPECT_EQ(status, 0);
+    }
+    for (const char* file : {"r_0001.vtu", "r_0002.vtu", "r.pvd"}) {
+      const std::string got = s.READ("both/" + std::string(file));
+      EXPECT_TRUE(got == s.READ("ref/" + std::string(file)) || got == s.READ("ref2/" + std::string(file))) << file;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.DIR / "both"), {}), 3);
+  }
+}
+
+#ifndef KOVA_SANITIZED_BUILD
+// Lack of memory in the three siblings (a two-million-node model under a
+// 128 MiB address space; kovagen's largest mesh under 10 MiB) is one line and
+// status 71, and leaves no file.
+TEST(Tools, OutOfMemoryIsOneLineAndStatus71) {
+  e2e::SCRATCH s;
+  // The node record of 72 MB is a hole: it takes no disk space.
+  const std::filesystem::path big = s.DIR / "big.bin";
+  e2e::WRITE_PATH(big, MODEL().substr(0, 88) + e2e::FRAME(e2e::INT4(2000000)) + e2e::INT4(72000000));
+  std::filesystem::resize_file(big, 100 + 4 + 72000000);
+  std::ofstream(big, std::ios::binary | std::ios::app) << e2e::INT4(72000000) << e2e::FRAME(e2e::INT4(0))
+                                                        << e2e::FRAME("");
+  const struct { const char* limit; const char* exe; std::vector<std::string> args; const char* err; } cases[] = {
+      {"--as=134217728", KOVAINFO_EXE, {"big.bin"}, "kovainfo: error: out of memory\n"},
+      {"--as=134217728", KOVA2VTK_EXE, {"--out", "vtk", "big.bin"}, "kova2vtk: error: out of memory\n"},
+      {"--as=10485760", KOVAGEN_EXE, {"--nodes", "100000", "--dir", "gen"}, "kovagen: error: out of memory\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{c.limit, "--core=0", c.exe};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const e2e::RUN run = e2e::RUN_PROGRAM(s.DIR, "/usr/bin/prlimit", "", args);
+    EXPECT_EQ(run.STATUS, 71) << c.exe;
+    EXPECT_EQ(run.ERR, c.err) << c.exe;
+    EXPECT_EQ(run.OUT, "") << c.exe;
+  }
+  EXPECT_FALSE(s.EXISTS("gen/result.bin"));
+  EXPECT_FALSE(s.EXISTS("vtk"));
+}
+#endif
+#endif

@@ -71,6 +71,7 @@ TEST(Opening, FailuresEndTheRunWithTheirReport) {
       {"put 12 x", "", 12, 38, BAD_FILE},
 #ifndef _WIN32  // no full device on Windows: the console's refused write stands for it
       {"open 8 /dev/full unknown f;put 8 x", "/dev/full", 8, 38, REFUSED_WRITE},
+      {"open 8 /dev/stdout unknown f", "/dev/stdout", 8, 30, "forrtl: file already open on unit -1 (the console output)\n"},
 #endif
   };
   for (const auto& c : cases) {

@@ -13,8 +13,9 @@
 //
 // Exit status: 0 when every step asked for is written; 1 when the result file
 // is damaged (every whole step before the damage is written, then one line on
-// standard error says where), when a step list names no step of the file, or
-// when the output cannot be written; 2 for a usage error, a result file that
+// standard error says where) or is no result file, when a step list names no
+// step of the file, or when the output cannot be written or is the result
+// file itself; 2 for a usage error, a result file that
 // cannot be opened, a node not in the model or a point in no counted element
 // (without --nearest).
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -233,8 +235,17 @@ int main(int argc, char** argv) {
   };
   MODEL_STORE S;
   if (!READ_RESULT_MODEL(F, S)) {
-    NOTE_DAMAGE(0);
-    std::fputs(DAMAGE_LINE.c_str(), stderr);
+    if (const std::string NOT_RESULT = NOT_A_RESULT_FILE(F); !NOT_RESULT.empty()) {
+      std::fprintf(stderr, "kova2csv: %s: not a result file: %s\n", PATH.c_str(), NOT_RESULT.c_str());
+    } else {
+      NOTE_DAMAGE(0);
+      std::fputs(DAMAGE_LINE.c_str(), stderr);
+    }
+    return 1;
+  }
+  // The table would replace the result file it is read from.
+  if (std::error_code SAME_EC; !OUT_PATH.empty() && std::filesystem::equivalent(OUT_PATH, PATH, SAME_EC)) {
+    std::fprintf(stderr, "kova2csv: %s: is the result file itself; nothing written\n", OUT_PATH.c_str());
     return 1;
   }
 

@@ -6,10 +6,18 @@
 //
 // Files: DIR/BASE.pvd and DIR/BASE_KKKK.vtu, KKKK the step's read index (its
 // position in the file, from 1), at least four digits. Every file is written
-// under a temporary name and renamed when whole, so a failure never leaves a
-// cut file under a listed name. A step whose time is NaN or infinite is
-// written but left out of the collection, with a warning: ParaView cannot
-// place it on its time axis, and a made-up time would show a wrong one.
+// under a unique temporary name and renamed when whole, so a failure never
+// leaves a cut file under a listed name, a link planted in DIR is never
+// written through, and two runs into one folder leave whole files. A step
+// whose time is NaN or infinite is written but left out of the collection,
+// with a warning: ParaView cannot place it on its time axis, and a made-up
+// time would show a wrong one.
+//
+// BASE must be UTF-8 text without control characters: the collection is XML,
+// which cannot hold other bytes even escaped, and an escaped name would name
+// another file. Such a name is refused (status 1) before anything is read or
+// written; --name gives another. An output that is the result file itself
+// (BASE.pvd, or a step file, naming it) is refused too.
 //
 // Grid: the nodes at (X, Y, 0); one cell per element whose corners name nodes
 // of the model, a triangle when its fourth corner is 0 or repeats the third,
@@ -20,21 +28,16 @@
 // are the model store's, so writing a step is mostly copying.
 //
 // Exit status: 0 when every step asked for is written; 1 when the result file
-// is damaged (every whole step before the damage is written and listed), when
-// a step list names no step of the file, or when a file cannot be written;
-// 2 for a usage error or a result file that cannot be opened.
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
+// is damaged (every whole step before the damage is written and listed) or is
+// not a result file, when a step list names no step of the file, when the
+// base name cannot be listed or an output is the result file, or when a file
+// cannot be written; 2 for a usage error or a result file that cannot be
+// opened; 71 when memory runs out.
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
-#include <csignal>
 #include <charconv>
 #include <cmath>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +50,7 @@
 #include "driver/result_reader.h"
 #include "driver/step_selection.h"
 #include "recordio/options.h"
+#include "recordio/tools.h"
 #include "writers/writers.h"
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
@@ -219,67 +223,12 @@ void FILL_STEP(MODEL_STORE& S, GRID& G) {
   }
 }
 
-#if defined(_WIN32)
-// A run ended by Control-C leaves its temporary file (a dot name, never
-// listed): Windows ends the process from a thread of its own, where removing
-// the file would race with the write.
-void NOTE_PART(const std::filesystem::path&) {}
-void PART_DONE() {}
-void REMOVE_PART_ON_END() {}
-#else
-
-// The temporary file being written, for a signal that ends the run to remove.
-char PART_BEING_WRITTEN[PATH_MAX];
-volatile std::sig_atomic_t PART_PENDING = 0;
-
-// A name too long for the buffer is one the system refuses to create anyway.
-void NOTE_PART(const std::filesystem::path& TEMP) {
-  if (TEMP.native().size() >= sizeof PART_BEING_WRITTEN) return;
-  std::memcpy(PART_BEING_WRITTEN, TEMP.c_str(), TEMP.native().size() + 1);
-  PART_PENDING = 1;
-}
-
-void PART_DONE() { PART_PENDING = 0; }
-
-void REMOVE_PART_AND_END(int SIGNAL) {
-  if (PART_PENDING != 0) ::unlink(PART_BEING_WRITTEN);
-  std::signal(SIGNAL, SIG_DFL);
-  std::raise(SIGNAL);
-}
-
-void REMOVE_PART_ON_END() {
-  // A write past the file-size limit then fails with EFBIG and is reported,
-  // instead of the signal ending the run with a cut temporary file.
-  std::signal(SIGXFSZ, SIG_IGN);
-  for (const int SIGNAL : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(SIGNAL, REMOVE_PART_AND_END);
-}
-#endif
-
-// Write the pieces to PATH whole or not at all: to a temporary name beside it,
-// renamed over PATH once every byte is written. The error code of a failure.
+// Write the pieces to PATH whole or not at all. The error code of a failure.
 std::error_code WRITE_WHOLE(const std::filesystem::path& PATH, const std::vector<std::string_view>& PIECES) {
-  std::string PART = ".";
-  PART += PATH.filename().string();
-  PART += ".part";
-  const std::filesystem::path TEMP = PATH.parent_path() / PART;
-  NOTE_PART(TEMP);
-  struct PART_WRITTEN {
-    ~PART_WRITTEN() { PART_DONE(); }
-  } CLEAR_PENDING;
-  std::FILE* OUT = std::fopen(TEMP.string().c_str(), "wb");
-  if (OUT == nullptr) return {errno, std::generic_category()};
-  // The C library sets errno for a refused write; EIO where it did not.
-  int ERROR = 0;
-  for (const std::string_view PIECE : PIECES) {
-    if (ERROR == 0 && std::fwrite(PIECE.data(), 1, PIECE.size(), OUT) != PIECE.size()) ERROR = errno != 0 ? errno : EIO;
-  }
-  if (std::fclose(OUT) != 0 && ERROR == 0) ERROR = errno != 0 ? errno : EIO;
-  std::error_code FAILURE{ERROR, std::generic_category()};
-  if (!FAILURE) std::filesystem::rename(TEMP, PATH, FAILURE);
-  if (!FAILURE) return FAILURE;
-  std::error_code IGNORED;
-  std::filesystem::remove(TEMP, IGNORED);
-  return FAILURE;
+  WHOLE_FILE W;
+  if (const std::error_code FAILURE = BEGIN_WHOLE_FILE(PATH, W)) return FAILURE;
+  for (const std::string_view PIECE : PIECES) WRITE_WHOLE_FILE(W, PIECE);
+  return FINISH_WHOLE_FILE(W);
 }
 
 std::string SHORTEST(double V) {
@@ -321,6 +270,83 @@ std::error_code WRITE_COLLECTION(const std::filesystem::path& PATH, const std::v
   return WRITE_WHOLE(PATH, {X});
 }
 
+// The name as the collection lists it: its UTF-8 form (on POSIX systems the
+// bytes as they are).
+std::string LISTED_NAME(const std::string& FILE) {
+#if defined(_WIN32)
+  const std::u8string U = std::filesystem::path(FILE).u8string();
+  return std::string(U.begin(), U.end());
+#else
+  return FILE;
+#endif
+}
+
+// Whether TEXT is UTF-8 without control characters: XML holds no other text,
+// not even escaped (a character reference names a character, not a byte).
+bool XML_TEXT(std::string_view TEXT) {
+  for (std::size_t K = 0; K < TEXT.size();) {
+    const auto B = static_cast<unsigned char>(TEXT[K]);
+    if (B < 0x20 || B == 0x7F) return false;
+    if (B < 0x80) {
+      ++K;
+      continue;
+    }
+    // Lead byte: the sequence length and the least code point it may encode.
+    const std::size_t N = B >= 0xC2 && B <= 0xDF ? 2 : B >= 0xE0 && B <= 0xEF ? 3 : B >= 0xF0 && B <= 0xF4 ? 4 : 0;
+    if (N == 0 || K + N > TEXT.size()) return false;
+    std::uint32_t CP = B & (0x7F >> N);
+    for (std::size_t J = 1; J < N; ++J) {
+      const auto C = static_cast<unsigned char>(TEXT[K + J]);
+      if ((C & 0xC0) != 0x80) return false;
+      CP = CP << 6 | (C & 0x3F);
+    }
+    const std::uint32_t LEAST[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (CP < LEAST[N] || CP > 0x10FFFF || (CP >= 0xD800 && CP <= 0xDFFF)) return false;
+    K += N;
+  }
+  return true;
+}
+
+// TEXT for a message line: bytes outside printable ASCII as \xHH.
+std::string SHOWN(std::string_view TEXT) {
+  std::string OUT;
+  for (const char C : TEXT) {
+    const auto B = static_cast<unsigned char>(C);
+    if (B >= 0x20 && B < 0x7F) {
+      OUT += C;
+    } else {
+      char HEX[8];
+      std::snprintf(HEX, sizeof HEX, "\\x%02X", B);
+      OUT += HEX;
+    }
+  }
+  return OUT;
+}
+
+// Whether NAME is one of the files a run with BASE writes: BASE.pvd or
+// BASE_KKKK.vtu, KKKK four digits or more.
+bool OUTPUT_NAME(std::string_view NAME, std::string_view BASE) {
+  if (!NAME.starts_with(BASE)) return false;
+  NAME.remove_prefix(BASE.size());
+  if (NAME == ".pvd") return true;
+  if (!NAME.starts_with('_') || !NAME.ends_with(".vtu")) return false;
+  const std::string_view DIGITS = NAME.substr(1, NAME.size() - 5);
+  return DIGITS.size() >= 4 && DIGITS.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The file in DIR that the run would write over and that is the result file
+// itself (another name of it, or a link to it); empty if there is none.
+std::filesystem::path OUTPUT_THAT_IS_INPUT(const std::filesystem::path& DIR, const std::string& BASE, const char* PATH) {
+  std::error_code EC;
+  for (std::filesystem::directory_iterator IT(DIR, EC), END; !EC && IT != END; IT.increment(EC)) {
+    std::error_code SAME_EC;
+    if (OUTPUT_NAME(IT->path().filename().string(), BASE) && std::filesystem::equivalent(IT->path(), PATH, SAME_EC)) {
+      return IT->path();
+    }
+  }
+  return {};
+}
+
 constexpr std::string_view USAGE =
     "usage: kova2vtk [--steps all|final|N[,N...]] [--out DIR] [--name BASE] RESULT_FILE\n"
     "       kova2vtk --help | --version\n"
@@ -342,12 +368,12 @@ constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
 
 int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
-  // An interrupted run leaves no temporary file behind.
-  REMOVE_PART_ON_END();
+  PREPARE_TOOL_ENDS("kova2vtk");
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
   if (!ARGS.ERROR.empty()) return USAGE_ERROR("kova2vtk", ARGS.ERROR);
-  STEP_SELECTION SEL{.EVERY = true};
+  STEP_SELECTION SEL;
+  SEL.EVERY = true;
   std::filesystem::path DIR = ".";
   std::string BASE;
   for (const OPTION_FOUND& O : ARGS.OPTIONS) {
@@ -383,6 +409,14 @@ int main(int argc, char** argv) {
   const char* PATH = PATH_TEXT.c_str();
   if (BASE.empty()) BASE = std::filesystem::path(PATH).stem().string();
 
+  if (!XML_TEXT(LISTED_NAME(BASE))) {
+    std::fprintf(stderr,
+                 "kova2vtk: %s: the name is not UTF-8 text or holds control characters, which the .pvd "
+                 "(XML) cannot list; give a name with --name\n",
+                 SHOWN(BASE).c_str());
+    return 1;
+  }
+
   RESULT_FILE F;
   if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
     std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, OPEN_FAILURE_TEXT(ERROR).c_str());
@@ -392,15 +426,31 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kova2vtk: %s: damaged at byte %llu: %s; %zu whole steps before it\n", PATH,
                  static_cast<unsigned long long>(F.DAMAGE_AT), DAMAGE_REASON(F).c_str(), WHOLE_STEPS);
   };
+  MODEL_STORE S;
+  if (!READ_RESULT_MODEL(F, S)) {
+    if (const std::string WHAT = NOT_A_RESULT_FILE(F); !WHAT.empty()) {
+      std::fprintf(stderr, "kova2vtk: %s: not a result file: %s\n", PATH, WHAT.c_str());
+    } else {
+      DAMAGE_LINE(0);
+    }
+    return 1;
+  }
+  // The run would replace the result file it reads with one of its outputs.
+  if (const std::filesystem::path SAME = OUTPUT_THAT_IS_INPUT(DIR, BASE, PATH); !SAME.empty()) {
+    std::fprintf(stderr, "kova2vtk: %s: is the result file itself; nothing written\n", SAME.string().c_str());
+    return 1;
+  }
   std::error_code MADE;
   std::filesystem::create_directories(DIR, MADE);
   if (MADE) {
-    std::fprintf(stderr, "kova2vtk: %s: %s\n", DIR.string().c_str(), MADE.message().c_str());
-    return 1;
-  }
-  MODEL_STORE S;
-  if (!READ_RESULT_MODEL(F, S)) {
-    DAMAGE_LINE(0);
+    // A link to a folder that is not there: say so, not just "File exists".
+    std::error_code EC;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(DIR, EC)) && !std::filesystem::exists(DIR, EC)) {
+      std::fprintf(stderr, "kova2vtk: %s: a link to %s, which does not exist\n", DIR.string().c_str(),
+                   std::filesystem::read_symlink(DIR, EC).string().c_str());
+    } else {
+      std::fprintf(stderr, "kova2vtk: %s: %s\n", DIR.string().c_str(), MADE.message().c_str());
+    }
     return 1;
   }
   GRID G;
@@ -429,7 +479,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kova2vtk: warning: time step %d has time %s; %s is left out of the collection\n",
                    S.ISTEP, SHORTEST(S.TIME).c_str(), FILE.c_str());
     }
-    DONE.push_back({S.TIME, FILE});
+    DONE.push_back({S.TIME, LISTED_NAME(FILE)});
   };
 
   // The final step is known only when the file ends: remember where the last

@@ -16,7 +16,10 @@
 // the well node (negative), 0 elsewhere; times grow geometrically from one
 // minute to one day.
 //
-// The output is the same on every run with the same options.
+// The output is the same on every run with the same options. Both files are
+// written under temporary names and renamed when whole: a run that fails (a
+// full disk, the file-size limit) says why, exits with status 1 and leaves
+// no result file; lack of memory ends it with status 71.
 //
 // Usage: kovagen [--nodes N] [--steps S] [--dir DIR] [--name NAME] | --help | --version
 #include <algorithm>
@@ -34,6 +37,7 @@
 #include <vector>
 
 #include "recordio/options.h"
+#include "recordio/tools.h"
 
 namespace {
 
@@ -173,12 +177,11 @@ void GRADIENT(const MODEL& m, const ELEMENT& e, std::span<const double> H, doubl
 // Little-endian record writer: values are gathered in a 1 MiB buffer that
 // goes to the file in one write whenever it fills.
 struct SINK {
-  std::FILE* F = nullptr;
+  WHOLE_FILE& F;
   std::vector<unsigned char> BUF = std::vector<unsigned char>(1 << 20);
   std::size_t USED = 0;
-  bool OK = true;
   void FLUSH() {
-    if (OK && std::fwrite(BUF.data(), 1, USED, F) != USED) OK = false;
+    WRITE_WHOLE_FILE(F, std::string_view(reinterpret_cast<const char*>(BUF.data()), USED));
     USED = 0;
   }
   void BYTES(const void* p, std::size_t n) {
@@ -215,9 +218,10 @@ double STEP_TIME(int k, int steps) {
   return std::round(FIRST_TIME * std::pow(LAST_TIME / FIRST_TIME, f));
 }
 
-bool WRITE_RESULT(const std::filesystem::path& path, const MODEL& m, int steps) {
-  std::FILE* f = std::fopen(path.string().c_str(), "wb");
-  if (!f) return false;
+// The result file, written whole or not at all; the failure, if any.
+std::error_code WRITE_RESULT(const std::filesystem::path& path, const MODEL& m, int steps) {
+  WHOLE_FILE f;
+  if (const std::error_code failure = BEGIN_WHOLE_FILE(path, f)) return failure;
   SINK s{f};
   const auto numnp = static_cast<std::int32_t>(m.X.size());
   const auto numel = static_cast<std::int32_t>(m.ELEMS.size());
@@ -270,16 +274,14 @@ bool WRITE_RESULT(const std::filesystem::path& path, const MODEL& m, int steps) 
     s.END(16 * m.ELEMS.size());
   }
   s.FLUSH();
-  const bool ok = s.OK && std::fflush(f) == 0;
-  return std::fclose(f) == 0 && ok;
+  return FINISH_WHOLE_FILE(f);
 }
 
-bool WRITE_WORK_LIST(const std::filesystem::path& path, std::string_view name) {
-  std::FILE* f = std::fopen(path.string().c_str(), "wb");
-  if (!f) return false;
-  const std::string text = "theis.dat\r\ntheis.out\r\ntheis.rst\r\n" + std::string(name) + "\r\n";
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
+std::error_code WRITE_WORK_LIST(const std::filesystem::path& path, std::string_view name) {
+  WHOLE_FILE f;
+  if (const std::error_code failure = BEGIN_WHOLE_FILE(path, f)) return failure;
+  WRITE_WHOLE_FILE(f, "theis.dat\r\ntheis.out\r\ntheis.rst\r\n" + std::string(name) + "\r\n");
+  return FINISH_WHOLE_FILE(f);
 }
 
 std::string USAGE_TEXT() {
@@ -318,6 +320,7 @@ bool PARSE_INT(std::string_view text, int lo, int hi, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PREPARE_TOOL_ENDS("kovagen");
   int nodes = 400, steps = 5;
   std::string dir = ".", name = "result.bin";
   const PARSED_ARGS args =
@@ -361,12 +364,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kovagen: %s: %s\n", base.string().c_str(), made.message().c_str());
     return 1;
   }
-  if (!WRITE_RESULT(base / name, m, steps)) {
-    std::perror(("kovagen: " + (base / name).string()).c_str());
+  if (const std::error_code failure = WRITE_RESULT(base / name, m, steps)) {
+    std::fprintf(stderr, "kovagen: %s: %s\n", (base / name).string().c_str(), failure.message().c_str());
     return 1;
   }
-  if (!WRITE_WORK_LIST(base / "WORK.LST", name)) {
-    std::perror(("kovagen: " + (base / "WORK.LST").string()).c_str());
+  // A work list that cannot be written leaves no result file either.
+  if (const std::error_code failure = WRITE_WORK_LIST(base / "WORK.LST", name)) {
+    std::fprintf(stderr, "kovagen: %s: %s\n", (base / "WORK.LST").string().c_str(), failure.message().c_str());
+    std::error_code ignored;
+    std::filesystem::remove(base / name, ignored);
     return 1;
   }
   std::printf("kovagen: %s: %zu nodes, %zu elements, %d steps; WORK.LST names it\n",

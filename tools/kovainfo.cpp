@@ -5,8 +5,10 @@
 // --json, as one JSON object.
 //
 // Exit status: 0 when the file ends cleanly, 1 when it is damaged (after
-// everything before the damage is reported), 2 for a usage error or a file
-// that cannot be opened.
+// everything before the damage is reported) or is not a result file at all
+// (its first record is no title record: one line on standard error, no
+// report), 2 for a usage error or a file that cannot be opened, 71 when
+// memory runs out.
 //
 // The title is code page 932 text: it is shown converted to UTF-8, a byte
 // that does not convert shown as U+FFFD, trailing blanks dropped. Control
@@ -28,6 +30,7 @@
 #include "driver/result_reader.h"
 #include "recordio/console_utf8.h"
 #include "recordio/options.h"
+#include "recordio/tools.h"
 
 namespace {
 
@@ -237,6 +240,7 @@ constexpr std::array<OPTION_SPEC, 3> OPTIONS{{
 
 int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
+  PREPARE_TOOL_ENDS("kovainfo");
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
   if (!ARGS.ERROR.empty()) return USAGE_ERROR("kovainfo", ARGS.ERROR);
@@ -270,6 +274,11 @@ int main(int argc, char** argv) {
     MODEL_RECORDS = F.RECORDS;
   }
   CLOSE_RESULT(F);
+  // A file that is not a result file at all has no report.
+  if (const std::string WHAT = NOT_A_RESULT_FILE(F); !WHAT.empty()) {
+    std::fprintf(stderr, "kovainfo: %s: not a result file: %s\n", PATH, WHAT.c_str());
+    return 1;
+  }
 
   if (JSON) {
     PRINT_JSON(S, M, MODEL_RECORDS, STEPS, F);

@@ -67,7 +67,10 @@ std::unique_ptr<RESULT> OPEN(const py::object& PATH_LIKE) {
   if (const int ERROR = OPEN_RESULT(SYSTEM_PATH.c_str(), R->F); ERROR != 0) {
     throw KOVA_FAILURE(R->PATH + ": " + OPEN_FAILURE_TEXT(ERROR));
   }
-  if (!READ_RESULT_MODEL(R->F, R->S)) throw KOVA_FAILURE(R->DAMAGE_TEXT());
+  if (!READ_RESULT_MODEL(R->F, R->S)) {
+    const std::string NOT_RESULT = NOT_A_RESULT_FILE(R->F);
+    throw KOVA_FAILURE(NOT_RESULT.empty() ? R->DAMAGE_TEXT() : R->PATH + ": not a result file: " + NOT_RESULT);
+  }
   R->STEPS = SCAN_RESULT_STEPS(R->F, R->S);
   if (R->F.DAMAGE != RESULT_DAMAGE::NONE) R->DAMAGE.emplace(R->F.DAMAGE_AT, DAMAGE_REASON(R->F));
   return R;
