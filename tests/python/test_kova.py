@@ -142,14 +142,14 @@ def test_damaged_files(tmp_path, hand):
     with pytest.raises(OSError, match="No such file or directory"):
         kova.open(tmp_path / "absent.bin")
 
-    # A file cut after it was opened: the steps still there read, the others raise.
+    # A file cut after it was opened was written anew: no step of it reads.
     cut.write_bytes(MODEL)
     r = kova.open(cut)
     with open(cut, "r+b") as f:
         f.truncate(STEP_20_NODES_AT + 8)
-    assert r.head(0).tolist() == kova.open(hand).head(0).tolist()
-    with pytest.raises(kova.Error, match="the file changed after it was opened"):
-        r.head(1)
+    for k in (0, 1):
+        with pytest.raises(kova.Error, match=r"shrank while it was read \(the file changed after it was opened\)"):
+            r.head(k)
 
 
 def test_a_series_holds_one_step_at_a_time(tmp_path):
@@ -226,7 +226,7 @@ def test_every_fuzz_seed_opens_or_raises(tmp_path):
         try:
             r = kova.open(path)
         except kova.Error as e:
-            assert str(e).startswith(f"{path}: damaged at byte "), name
+            assert str(e).startswith((f"{path}: damaged at byte ", f"{path}: not a result file: ")), name
             continue
         for k in range(len(r.steps)):
             r.head(k), r.flags(k), r.velocity(k), r.node_velocity(k)
