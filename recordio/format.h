@@ -266,6 +266,43 @@ consteval FORMAT PARSE_FORMAT(std::string_view TEXT) {
   return steps;
 }
 
+// FORMAT text with every '#' outside its literals replaced by the decimal
+// digits of W: layouts whose number fields take one width for a whole run
+// are written once ("(I#,3(',',I#))") and laid out for each width in use.
+struct WIDTH_FILLED {
+  std::array<char, FORMAT_MAX_TEXT> TEXT{};
+  std::size_t LEN = 0;
+  constexpr std::string_view VIEW() const { return {TEXT.data(), LEN}; }
+};
+
+template <int W>
+consteval WIDTH_FILLED FILL_WIDTH(std::string_view TEXT) {
+  using format_parse::BAD_FORMAT;
+  static_assert(W >= 1 && W <= FIELD_MAX);
+  WIDTH_FILLED out;
+  auto put = [&](char c) {
+    if (out.LEN >= out.TEXT.size()) BAD_FORMAT("FORMAT text too long");
+    out.TEXT[out.LEN++] = c;
+  };
+  bool quoted = false;
+  for (const char c : TEXT) {
+    if (c == '\'') quoted = !quoted;  // a doubled quote leaves and re-enters
+    if (c != '#' || quoted) {
+      put(c);
+      continue;
+    }
+    if (W >= 100) put(static_cast<char>('0' + W / 100));
+    if (W >= 10) put(static_cast<char>('0' + W / 10 % 10));
+    put(static_cast<char>('0' + W % 10));
+  }
+  return out;
+}
+
+template <int W>
+consteval FORMAT PARSE_FORMAT_WIDTH(std::string_view TEXT) {
+  return PARSE_FORMAT(FILL_WIDTH<W>(TEXT).VIEW());
+}
+
 // One formatted write statement on the output O: the FORMAT F walked with ITEMS.
 void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS);
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "recordio/platform.h"
+
 namespace {
 
 const OPTION_SPEC* FIND_LONG(std::span<const OPTION_SPEC> SPECS, std::string_view NAME) {
@@ -73,6 +75,7 @@ PARSED_ARGS PARSE_ARGS(std::span<const OPTION_SPEC> SPECS, std::span<char* const
 }
 
 int USAGE_ERROR(std::string_view PROGRAM, std::string_view MESSAGE) {
+  SYS_PLAIN_NEWLINES();  // a line on standard error ends in a line feed alone everywhere
   const std::string NAME(PROGRAM);
   std::fprintf(stderr, "%s: %.*s (see %s --help)\n", NAME.c_str(), static_cast<int>(MESSAGE.size()),
                MESSAGE.data(), NAME.c_str());
@@ -80,6 +83,7 @@ int USAGE_ERROR(std::string_view PROGRAM, std::string_view MESSAGE) {
 }
 
 int SHOW_TEXT(std::string_view TEXT) {
+  SYS_PLAIN_NEWLINES();  // the same bytes on every system
   const bool WRITTEN = std::fwrite(TEXT.data(), 1, TEXT.size(), stdout) == TEXT.size();
   return WRITTEN && std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -31,10 +31,11 @@ struct PARSED_ARGS {
 // Parse ARGS (the arguments after the program's name) against SPECS.
 PARSED_ARGS PARSE_ARGS(std::span<const OPTION_SPEC> SPECS, std::span<char* const> ARGS);
 
-// The usage error: "PROGRAM: MESSAGE (see PROGRAM --help)" on standard error.
-// Returns the usage status, 2.
+// The usage error: "PROGRAM: MESSAGE (see PROGRAM --help)" on standard error,
+// its line ending in a line feed alone on every system. Returns the usage
+// status, 2.
 int USAGE_ERROR(std::string_view PROGRAM, std::string_view MESSAGE);
 
-// TEXT on standard output (the usage text, the version): 0, or 1 when it
-// cannot be written.
+// TEXT on standard output as it is, line feeds too (the usage text, the
+// version): 0, or 1 when it cannot be written.
 int SHOW_TEXT(std::string_view TEXT);

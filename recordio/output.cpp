@@ -102,7 +102,11 @@ void OUTPUT_ATTACH(OUTPUT& O, int UNIT, SYS_FILE FD) {
   O.IN_FLIGHT.store(false);
   O.MEMORY.clear();
   O.REGULAR = FD != NO_FILE && SYS_IS_REGULAR(FD);
-  if (FD != NO_FILE && !O.BUF) {
+  if (FD == NO_FILE) {
+    // Memory output keeps every record in MEMORY, also on a unit that had a file before.
+    O.BUF.reset();
+    O.CAP = 0;
+  } else if (!O.BUF) {
     O.BUF = std::make_unique_for_overwrite<char[]>(OUTPUT_BUFFER_BYTES);  // only filled bytes are read
     O.CAP = OUTPUT_BUFFER_BYTES;
   }

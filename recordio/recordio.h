@@ -5,6 +5,7 @@
 #include "recordio/input.h"
 #include "recordio/items.h"
 #include "recordio/list.h"
+#include "recordio/number_width.h"
 #include "recordio/reports.h"
 #include "recordio/statement.h"
 #include "recordio/unformatted.h"

@@ -18,6 +18,8 @@ struct UNIT_SLOT {
   bool CONNECTED = false;  // FD is open (or the unit is a memory unit)
   bool CONSOLE = false;    // FD is a standard stream: never closed
   std::string NAME;        // as reports show it
+  std::string OPENED_AS;   // as it was opened, blanks around it removed (warnings)
+  int NUMBER_WIDTH = 0;    // of its node and element number fields; 0: not yet chosen
   SYS_FILE FD = NO_FILE;
   FORM F = FORM::FORMATTED;
   bool HAS_ID = false;     // ID names the file (for the same-file check)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "recordio/console_utf8.h"
+#include "recordio/number_width.h"
 #include "recordio/platform.h"
 #include "recordio/progress.h"
 #include "recordio/reports.h"
@@ -46,6 +47,7 @@ void DISCONNECT(UNIT_SLOT& slot) {
   slot.CONSOLE = false;
   slot.FD = NO_FILE;
   slot.HAS_ID = false;
+  slot.NUMBER_WIDTH = 0;
   slot.OUT.READ_ONLY = false;
   slot.OUT.CUT_PENDING = false;
   slot.OUT.AS_UTF8 = false;
@@ -81,6 +83,7 @@ UNIT_SLOT& CONNECT_CONSOLE(int UNIT, int STREAM, std::string_view NAME) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   RUN_ENDS_HELD hold;  // the event handler writes out connected units
   slot.NAME = NAME;
+  slot.OPENED_AS = NAME;
   slot.FD = SYS_STANDARD(STREAM);
   slot.F = FORM::FORMATTED;
   OUTPUT_ATTACH(slot.OUT, UNIT, slot.FD);
@@ -169,6 +172,7 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
 
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   slot.NAME = SYS_FULL_PATH(name);
+  slot.OPENED_AS = name;
   slot.F = F;
   // A byte 0 would cut the name short for the system: the name is invalid.
   const bool TOO_LONG = FROM == NAME_FROM::DIALOGUE && name.size() > LONGEST_NAME;
@@ -224,6 +228,7 @@ OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, 38).OUT; }
 OUTPUT& CONNECT_MEMORY_UNIT(int UNIT) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   slot.NAME.clear();
+  slot.OPENED_AS.clear();
   OUTPUT_ATTACH(slot.OUT, UNIT, NO_FILE);
   slot.CONNECTED = true;
   return slot.OUT;
@@ -240,6 +245,22 @@ std::string_view UNIT_NAME(int UNIT) {
   if (UNIT == CONSOLE_OUT) return "CONOUT$";
   if (UNIT == CONSOLE_IN) return "CONIN$";
   return {};
+}
+
+int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL) {
+  UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, 38);
+  if (slot.NUMBER_WIDTH != 0) return slot.NUMBER_WIDTH;
+  const bool nodes = NUMNP >= NUMEL;
+  const std::string count = std::to_string(nodes ? NUMNP : NUMEL);
+  const auto need = static_cast<int>(count.size());
+  // Negative counts number nothing: the layout stays as it is.
+  slot.NUMBER_WIDTH = count[0] == '-' || need <= NORMAL ? NORMAL : need + 1;
+  if (slot.NUMBER_WIDTH != NORMAL) {
+    WARN((nodes ? "NUMNP=" : "NUMEL=") + count + " does not fit the " + std::to_string(NORMAL) +
+         "-digit fields of " + slot.OPENED_AS + "; they are written " +
+         std::to_string(slot.NUMBER_WIDTH) + " wide");
+  }
+  return slot.NUMBER_WIDTH;
 }
 
 std::uint64_t FILE_BYTES_WRITTEN() noexcept {

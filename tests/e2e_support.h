@@ -141,9 +141,13 @@ inline std::string SEVERE(int report, int unit, std::string_view file) {
          std::to_string(unit) + ", file " + std::string(file) + "\n";
 }
 
+// Read in blocks: outputs of large models run to hundreds of megabytes.
 inline std::string READ_PATH(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  std::string bytes;
+  std::vector<char> block(1 << 20);
+  while (f.read(block.data(), std::ssize(block)) || f.gcount() > 0) bytes.append(block.data(), f.gcount());
+  return bytes;
 }
 
 inline void WRITE_PATH(const std::filesystem::path& p, std::string_view bytes) {

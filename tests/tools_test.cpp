@@ -221,7 +221,7 @@ TEST(Usage, EveryProgramTheSameWay) {
   e2e::SCRATCH s;
   s.WRITE("r.bin", MODEL() + STEP_1());
   const std::string see = " (see kovaconv --help)\n";
-  const struct { const char* EXE; std::vector<std::string> ARGS; int STATUS; std::string OUT, ERR; } cases[] = {
+  const struct { const char* EXE; std::vector<std::string> ARGS; std::int64_t STATUS; std::string OUT, ERR; } cases[] = {
       {KOVACONV_EXE, {"--version"}, 0, "kovaconv " KOVA_VERSION "\n", ""},
       {KOVAGEN_EXE, {"--version"}, 0, "kovagen " KOVA_VERSION "\n", ""},
       {KOVAINFO_EXE, {"--version", "r.bin"}, 0, "kovainfo " KOVA_VERSION "\n", ""},
@@ -279,7 +279,7 @@ TEST(Usage, EveryProgramTheSameWay) {
        "kova2csv: point 50;50 lies in no counted element (--nearest takes the nearest node)\n"},
       // After "--" every argument is a name (a blank name's stand-in): the
       // dialogue starts, here to stop at the end of its input.
-      {KOVACONV_EXE, {"--", "--help"}, 24, " \r\n \r\n*****", "forrtl: severe (24)"},
+      {KOVACONV_EXE, {"--", "--help"}, e2e::REPORT_STATUS(24), " \r\n \r\n*****", "forrtl: severe (24)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.EXE) + " " + (c.ARGS.empty() ? "" : c.ARGS[0]));

@@ -56,7 +56,11 @@ constexpr double LAST_TIME = 86400.0;  // last output time (1 day)
 constexpr double CONE_LIMIT = 0.001;   // drawdown that sets a node's flag
 
 constexpr int MIN_NODES = 4;
-constexpr int MAX_NODES = 100000;
+// Large enough for models whose node numbers outgrow every fixed field of
+// the converter's outputs; the node record (36 bytes a node) keeps its length
+// within the 32-bit length field.
+constexpr int MAX_NODES = 20000000;
+static_assert(36LL * MAX_NODES <= INT32_MAX);
 constexpr int MAX_STEPS = 10000;
 constexpr std::size_t MAX_NAME = 20;  // the converter reads 20 characters of WORK.LST line 4
 
@@ -113,6 +117,16 @@ MODEL BUILD_MESH(int nodes) {
   const double dx = EXTENT / (m.NX - 1), dy = EXTENT / (m.NY - 1);
   const int iw = (m.NX - 1) / 2, jw = (m.NY - 1) / 2;
   m.WELL = jw * m.NX + iw;
+  // Sized once: memory stays a fixed number of bytes a node, with no
+  // doubling of an array as it grows.
+  const auto count = static_cast<std::size_t>(m.NX) * static_cast<std::size_t>(m.NY);
+  m.X.reserve(count);
+  m.Y.reserve(count);
+  m.NCODE.reserve(count);
+  const int cx = m.NX - 1, cy = m.NY - 1;  // cells per row and per column
+  // Every cell is one element, the cells on the two diagonals two.
+  m.ELEMS.reserve(static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy) +
+                  2 * static_cast<std::size_t>(std::min(cx, cy)));
   for (int j = 0; j < m.NY; ++j) {
     for (int i = 0; i < m.NX; ++i) {
       m.X.push_back((i - iw) * dx);
@@ -121,7 +135,6 @@ MODEL BUILD_MESH(int nodes) {
       m.NCODE.push_back(edge ? 1 : 0);  // fixed head on the outer boundary
     }
   }
-  const int cx = m.NX - 1, cy = m.NY - 1;  // cells per row and per column
   for (int j = 0; j < cy; ++j) {
     for (int i = 0; i < cx; ++i) {
       // Corners counter-clockwise from the south-west one.

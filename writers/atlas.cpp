@@ -24,19 +24,95 @@ constexpr FORMAT F_A7 = PARSE_FORMAT("(A7)");
 constexpr FORMAT F_A12 = PARSE_FORMAT("(A12)");
 constexpr FORMAT F_TITLE = PARSE_FORMAT("(20A4)");
 constexpr FORMAT F_SECTION = PARSE_FORMAT("(A4,TR4,A11)");
-constexpr FORMAT F_NODE = PARSE_FORMAT("(I6,3E12.6)");
-constexpr FORMAT F_TRIANGLE = PARSE_FORMAT("(7I6)");
-constexpr FORMAT F_QUAD = PARSE_FORMAT("(8I6)");
+constexpr FORMAT F_WIDE_SECTION = PARSE_FORMAT("(A4,TR4,A)");
+
+// Node, element and corner numbers take 6 columns in atlas.msh and 8 in
+// atlas.pst unless the model has more nodes or elements than that shows.
+constexpr int MESH_NUMBER_FIELD = 6;
+constexpr int RESULT_NUMBER_FIELD = 8;
+
+// Node lines; element lines: number, shape code, material, the corners, material.
+template <int W>
+constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH<W>("(I#,3E12.6)");
+template <int W>
+constexpr FORMAT F_TRIANGLE = PARSE_FORMAT_WIDTH<W>("(I#,2I6,3I#,I6)");
+template <int W>
+constexpr FORMAT F_QUAD = PARSE_FORMAT_WIDTH<W>("(I#,2I6,4I#,I6)");
+
+// The read formats the section headers give for widened lines. A triangle
+// line, one corner short, ends where that format's seventh field begins and
+// is read right by it all the same.
+template <int W>
+constexpr WIDTH_FILLED GRID_READ = FILL_WIDTH<W>("(I#,3E12.0)");
+template <int W>
+constexpr WIDTH_FILLED CONC_READ = FILL_WIDTH<W>("(I#,2I6,4I#,I6)");
 
 constexpr FORMAT F_I2 = PARSE_FORMAT("(I2)");
 constexpr FORMAT F_I6 = PARSE_FORMAT("(I6)");
-constexpr FORMAT F_I8 = PARSE_FORMAT("(I8)");
+template <int W>
+constexpr FORMAT F_NUMBER = PARSE_FORMAT_WIDTH<W>("(I#)");
 constexpr FORMAT F_SIZES = PARSE_FORMAT("(8(I8,TR2))");
 constexpr FORMAT F_STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
 constexpr FORMAT F_HEAD = PARSE_FORMAT("(6(E12.6,TR1))");
 constexpr FORMAT F_VELOCITY = PARSE_FORMAT("(2(E12.6,TR1))");
 
 using namespace std::string_view_literals;
+
+// The node section and the element lines of atlas.msh, numbers W wide.
+template <int W>
+void GRID_AND_CONC(OUTPUT& O, std::int32_t NUMNP, REALS X, REALS Y, std::int32_t NUMEL, INTS IX,
+                   std::int32_t MAXN) {
+  if constexpr (W == MESH_NUMBER_FIELD) {
+    WRITE_STATEMENT<F_SECTION>(O, "GRID"sv, "(I6,3E12.0)"sv);
+  } else {
+    WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("GRID"), ITEM_T(GRID_READ<W>.VIEW())});
+  }
+  for (std::int32_t i = 1; i <= NUMNP; ++i) {
+    const auto n = static_cast<std::size_t>(i - 1);
+    WRITE_STATEMENT<F_NODE<W>>(O, i, X[n], Y[n], 0.0);
+  }
+  WRITE_STATEMENT<F_A2>(O, "-1"sv);
+
+  if constexpr (W == MESH_NUMBER_FIELD) {
+    WRITE_STATEMENT<F_SECTION>(O, "CONC"sv, "(8I6)"sv);
+  } else {
+    WRITE_FORMATTED(MESH_UNIT, F_WIDE_SECTION, {ITEM_T("CONC"), ITEM_T(CONC_READ<W>.VIEW())});
+  }
+  const auto COLUMN = static_cast<std::size_t>(MAXN);
+  for (std::int32_t e = 1; e <= NUMEL; ++e) {
+    const auto n = static_cast<std::size_t>(e - 1);
+    const std::int32_t N1 = IX[n];
+    const std::int32_t N2 = IX[COLUMN + n];
+    const std::int32_t N3 = IX[2 * COLUMN + n];
+    const std::int32_t N4 = IX[3 * COLUMN + n];
+    const std::int32_t ATTRIBUTE = IX[4 * COLUMN + n];
+    const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
+    // A triangle is stored with 0 or with its third corner repeated in slot 4.
+    if (N4 == 0 || N3 == N4) {
+      WRITE_STATEMENT<F_TRIANGLE<W>>(O, e, 203, M, N1, N2, N3, M);
+    } else {
+      WRITE_STATEMENT<F_QUAD<W>>(O, e, 204, M, N1, N2, N3, N4, M);
+    }
+  }
+}
+
+// The head of every node and the velocity of every element, numbers W wide.
+template <int W>
+void GVAL_AND_EVAL(OUTPUT& O, REALS H, REALS VX, REALS VY, std::int32_t NUMNP, std::int32_t NUMEL) {
+  WRITE_STATEMENT<F_A4>(O, "GVAL"sv);
+  for (std::int32_t i = 1; i <= NUMNP; ++i) {
+    WRITE_STATEMENT<F_NUMBER<W>>(O, i);
+    WRITE_STATEMENT<F_HEAD>(O, H[static_cast<std::size_t>(i - 1)]);
+  }
+  WRITE_STATEMENT<F_I2>(O, -1);
+
+  WRITE_STATEMENT<F_A4>(O, "EVAL"sv);
+  for (std::int32_t e = 1; e <= NUMEL; ++e) {
+    const auto n = static_cast<std::size_t>(e - 1);
+    WRITE_STATEMENT<F_NUMBER<W>>(O, e);
+    WRITE_STATEMENT<F_VELOCITY>(O, VX[n], VY[n]);
+  }
+}
 
 }  // namespace
 
@@ -54,31 +130,10 @@ void WRITE_ATLAS_MESH(const TITLE_TEXT& TITLE, std::int32_t NUMNP, REALS X, REAL
   }
   FORMATTED_STATEMENT(O, F_TITLE, PIECES);
 
-  // The section headers carry the read formats the ATLAS program applies.
-  WRITE_STATEMENT<F_SECTION>(O, "GRID"sv, "(I6,3E12.0)"sv);
-  for (std::int32_t i = 1; i <= NUMNP; ++i) {
-    const auto n = static_cast<std::size_t>(i - 1);
-    WRITE_STATEMENT<F_NODE>(O, i, X[n], Y[n], 0.0);
-  }
-  WRITE_STATEMENT<F_A2>(O, "-1"sv);
-
-  WRITE_STATEMENT<F_SECTION>(O, "CONC"sv, "(8I6)"sv);
-  const auto COLUMN = static_cast<std::size_t>(MAXN);
-  for (std::int32_t e = 1; e <= NUMEL; ++e) {
-    const auto n = static_cast<std::size_t>(e - 1);
-    const std::int32_t N1 = IX[n];
-    const std::int32_t N2 = IX[COLUMN + n];
-    const std::int32_t N3 = IX[2 * COLUMN + n];
-    const std::int32_t N4 = IX[3 * COLUMN + n];
-    const std::int32_t ATTRIBUTE = IX[4 * COLUMN + n];
-    const std::int32_t M = ATTRIBUTE >= 0 ? ATTRIBUTE : NEGATIVE_MATERIAL;
-    // A triangle is stored with 0 or with its third corner repeated in slot 4.
-    if (N4 == 0 || N3 == N4) {
-      WRITE_STATEMENT<F_TRIANGLE>(O, e, 203, M, N1, N2, N3, M);
-    } else {
-      WRITE_STATEMENT<F_QUAD>(O, e, 204, M, N1, N2, N3, N4, M);
-    }
-  }
+  // The section headers carry the read formats the ATLAS program applies;
+  // widened lines get headers that describe them.
+  WITH_NUMBER_WIDTH<MESH_NUMBER_FIELD>(NUMBER_WIDTH(MESH_UNIT, MESH_NUMBER_FIELD, NUMNP, NUMEL),
+                                       [&](auto W) { GRID_AND_CONC<W()>(O, NUMNP, X, Y, NUMEL, IX, MAXN); });
   WRITE_STATEMENT<F_A2>(O, "-1"sv);
 }
 
@@ -96,18 +151,7 @@ void WRITE_ATLAS_RESULT(std::int32_t NREAD, REALS H, REALS VX, REALS VY, std::in
   WRITE_STATEMENT<F_A4>(O, "STEP"sv);
   WRITE_STATEMENT<F_STEP>(O, NREAD, 1, TIME);
 
-  WRITE_STATEMENT<F_A4>(O, "GVAL"sv);
-  for (std::int32_t i = 1; i <= NUMNP; ++i) {
-    WRITE_STATEMENT<F_I8>(O, i);
-    WRITE_STATEMENT<F_HEAD>(O, H[static_cast<std::size_t>(i - 1)]);
-  }
-  WRITE_STATEMENT<F_I2>(O, -1);
-
-  WRITE_STATEMENT<F_A4>(O, "EVAL"sv);
-  for (std::int32_t e = 1; e <= NUMEL; ++e) {
-    const auto n = static_cast<std::size_t>(e - 1);
-    WRITE_STATEMENT<F_I8>(O, e);
-    WRITE_STATEMENT<F_VELOCITY>(O, VX[n], VY[n]);
-  }
+  WITH_NUMBER_WIDTH<RESULT_NUMBER_FIELD>(NUMBER_WIDTH(RESULT_UNIT, RESULT_NUMBER_FIELD, NUMNP, NUMEL),
+                                         [&](auto W) { GVAL_AND_EVAL<W()>(O, H, VX, VY, NUMNP, NUMEL); });
   WRITE_STATEMENT<F_I2>(O, -1);
 }

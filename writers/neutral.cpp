@@ -18,8 +18,14 @@ namespace {
 constexpr FORMAT F_I5 = PARSE_FORMAT("(I5)");
 constexpr FORMAT F_I6 = PARSE_FORMAT("(I6)");
 constexpr FORMAT F_PROPERTY = PARSE_FORMAT("(I5,A14)");
-constexpr FORMAT F_NODE = PARSE_FORMAT("(I7,A22,1PE13.6,A1,1PE13.6,A1,1PE13.6)");
-constexpr FORMAT F_CORNERS = PARSE_FORMAT("(10(I7,','))");
+// Node numbers and the node numbers of element corners take 7 columns unless
+// the model has more nodes than that shows (element numbers are list-directed).
+constexpr int NUMBER_FIELD = 7;
+
+template <int W>
+constexpr FORMAT F_NODE = PARSE_FORMAT_WIDTH<W>("(I#,A22,1PE13.6,A1,1PE13.6,A1,1PE13.6)");
+template <int W>
+constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(10(I#,','))");
 constexpr FORMAT F_GROUP_TITLE = PARSE_FORMAT("('ELEM-GROUP 0 ')");
 constexpr FORMAT F_SET_TITLE = PARSE_FORMAT("(' T=',1PE12.4)");
 
@@ -50,6 +56,37 @@ constexpr std::array<std::string_view, 33> MATERIAL{
     "0.,0.,0.,0,0,",   "0,0,0,0,0,",      "0,0,0,0,0,0,",    "0.,0.,0.,",
     "0.,0.,0.,0.,0.,", "0.,0.,",          "0,0,0,0,",        "0,0,0,0,"};
 
+// The node and element blocks, node numbers W wide.
+template <int W>
+void NODES_AND_ELEMENTS(OUTPUT& O, REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int32_t NUMEL,
+                        std::int32_t MAXN) {
+  // Nodes in the plane z = 0; coordinates keep only 4-byte precision.
+  BLOCK_START(O, 403);
+  for (std::int32_t i = 1; i <= NUMNP; ++i) {
+    const auto n = static_cast<std::size_t>(i - 1);
+    WRITE_STATEMENT<F_NODE<W>>(O, i, ",0,0,1,46,0,0,0,0,0,0,"sv, static_cast<float>(X[n]), ","sv,
+                               static_cast<float>(Y[n]), ","sv, 0.0F);
+  }
+  BLOCK_END(O);
+
+  // Elements: shape 4 (quadrilateral) or 2 (triangle, stored with 0 or with
+  // its third corner repeated in slot 4; the repeated corner is not written).
+  BLOCK_START(O, 404);
+  const auto COLUMN = static_cast<std::size_t>(MAXN);
+  for (std::int32_t e = 1; e <= NUMEL; ++e) {
+    const auto n = static_cast<std::size_t>(e - 1);
+    const std::int32_t N3 = IX[2 * COLUMN + n];
+    const std::int32_t N4 = IX[3 * COLUMN + n];
+    const std::int32_t K = (N4 != 0 && N3 != N4) ? 4 : 2;
+
+    WRITE_LIST_ITEMS(O, e, ",124,"sv, 1, ",19,"sv, K, ",1,0,0,"sv);
+    WRITE_STATEMENT<F_CORNERS<W>>(O, IX[n], IX[COLUMN + n], N3, K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
+    WRITE_TEXT_RECORDS<"0,0,0,0,0,0,0,0,0,0,", "0.,0.,0.,", "0.,0.,0.,", "0.,0.,0.,",
+                       "0,0,0,0,0,0,0,0,0,0,0,0,">(O);
+  }
+  BLOCK_END(O);
+}
+
 }  // namespace
 
 void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int32_t NUMEL,
@@ -79,31 +116,8 @@ void WRITE_NEUTRAL_MODEL(REALS X, REALS Y, INTS IX, std::int32_t NUMNP, std::int
   TEXT_RECORD(O, "0.,0.,0.,");
   BLOCK_END(O);
 
-  // Nodes in the plane z = 0; coordinates keep only 4-byte precision.
-  BLOCK_START(O, 403);
-  for (std::int32_t i = 1; i <= NUMNP; ++i) {
-    const auto n = static_cast<std::size_t>(i - 1);
-    WRITE_STATEMENT<F_NODE>(O, i, ",0,0,1,46,0,0,0,0,0,0,"sv, static_cast<float>(X[n]), ","sv,
-                            static_cast<float>(Y[n]), ","sv, 0.0F);
-  }
-  BLOCK_END(O);
-
-  // Elements: shape 4 (quadrilateral) or 2 (triangle, stored with 0 or with
-  // its third corner repeated in slot 4; the repeated corner is not written).
-  BLOCK_START(O, 404);
-  const auto COLUMN = static_cast<std::size_t>(MAXN);
-  for (std::int32_t e = 1; e <= NUMEL; ++e) {
-    const auto n = static_cast<std::size_t>(e - 1);
-    const std::int32_t N3 = IX[2 * COLUMN + n];
-    const std::int32_t N4 = IX[3 * COLUMN + n];
-    const std::int32_t K = (N4 != 0 && N3 != N4) ? 4 : 2;
-
-    WRITE_LIST_ITEMS(O, e, ",124,"sv, 1, ",19,"sv, K, ",1,0,0,"sv);
-    WRITE_STATEMENT<F_CORNERS>(O, IX[n], IX[COLUMN + n], N3, K == 4 ? N4 : 0, 0, 0, 0, 0, 0, 0);
-    WRITE_TEXT_RECORDS<"0,0,0,0,0,0,0,0,0,0,", "0.,0.,0.,", "0.,0.,0.,", "0.,0.,0.,",
-                       "0,0,0,0,0,0,0,0,0,0,0,0,">(O);
-  }
-  BLOCK_END(O);
+  WITH_NUMBER_WIDTH<NUMBER_FIELD>(NUMBER_WIDTH(IOUT, NUMBER_FIELD, NUMNP, 0),
+                                  [&](auto W) { NODES_AND_ELEMENTS<W()>(O, X, Y, IX, NUMNP, NUMEL, MAXN); });
 }
 
 void WRITE_NEUTRAL_GROUP(INTS IX, std::int32_t NUMEL, std::int32_t MAXN, std::int32_t IOUT,

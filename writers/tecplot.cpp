@@ -13,17 +13,33 @@ namespace {
 
 constexpr int UNIT = 8;
 
-constexpr FORMAT F_HEADER = PARSE_FORMAT(
+// The counts of the zone line and the corner numbers take 5 columns unless
+// the model has more nodes or elements than that shows.
+constexpr int NUMBER_FIELD = 5;
+
+template <int W>
+constexpr FORMAT F_HEADER = PARSE_FORMAT_WIDTH<W>(
     "('TITLE = \"TIME=',1PE12.4,' ',20A4,'\"',/,"
     "'VARIABLES = \"X\",\"Y\",\"H\",\"VX\",\"VY\",\"V\"',/,"
-    "'ZONE N= ',I5,', E= ',I5,', F=FEPOINT')");
+    "'ZONE N= ',I#,', E= ',I#,', F=FEPOINT')");
 constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
-constexpr FORMAT F_CORNERS = PARSE_FORMAT("(I5,3(',',I5))");
+template <int W>
+constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(I#,3(',',I#))");
 
 // Corner j (0-based) and attribute (j = 4) of element e (0-based); IX is held
 // column by column, MAXN rows to a column.
 std::int32_t IX_ENTRY(INTS IX, std::int32_t MAXN, std::int32_t E, std::size_t J) {
   return IX[J * static_cast<std::size_t>(MAXN) + static_cast<std::size_t>(E)];
+}
+
+// The connectivity lines of the counted elements, corner numbers W wide.
+template <int W>
+void CORNER_LINES(OUTPUT& O, INTS IX, std::int32_t NUMEL, std::int32_t MAXN) {
+  for (std::int32_t E = 0; E < NUMEL; ++E) {
+    if (IX_ENTRY(IX, MAXN, E, 4) <= 0) continue;
+    WRITE_STATEMENT<F_CORNERS<W>>(O, IX_ENTRY(IX, MAXN, E, 0), IX_ENTRY(IX, MAXN, E, 1),
+                                  IX_ENTRY(IX, MAXN, E, 2), IX_ENTRY(IX, MAXN, E, 3));
+  }
 }
 
 }  // namespace
@@ -76,7 +92,8 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
   HEAD[21] = ITEM_I(NUMNP);
   HEAD[22] = ITEM_I(NE);
   OUTPUT& O = OUTPUT_OF(UNIT);
-  FORMATTED_STATEMENT(O, F_HEADER, HEAD);
+  const int WIDTH = NUMBER_WIDTH(UNIT, NUMBER_FIELD, NUMNP, NUMEL);
+  WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) { FORMATTED_STATEMENT(O, F_HEADER<W()>, HEAD); });
 
   AVERAGE_TO_NODES(VX, VY, IX, VXN, VYN, NCNT, NUMNP, NUMEL, MAXN);
 
@@ -85,8 +102,5 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
     WRITE_STATEMENT<F_POINT>(O, X[I], Y[I], H[I], VXN[I], VYN[I], V);
   }
 
-  for (std::int32_t E = 0; E < NUMEL; ++E) {
-    if (AT(E, 4) <= 0) continue;
-    WRITE_STATEMENT<F_CORNERS>(O, AT(E, 0), AT(E, 1), AT(E, 2), AT(E, 3));
-  }
+  WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) { CORNER_LINES<W()>(O, IX, NUMEL, MAXN); });
 }
