@@ -11,13 +11,19 @@ include(GNUInstallDirs)
 # check waits until every CMakeLists has been read, so the order of the
 # definitions does not matter.
 function(KOVA_INSTALL_PROGRAMS)
-  foreach(program IN ITEMS kovaconv kovagen kovainfo kova2vtk)
+  foreach(program IN ITEMS kovaconv kovagen kovainfo kova2vtk kova2csv)
     if(TARGET ${program})
       install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
   endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL KOVA_INSTALL_PROGRAMS)
+
+# The Python module, where the prefix's Python finds it (cmake/install_python.cmake).
+if(TARGET kova)
+  install(CODE "set(KOVA_MODULE \"$<TARGET_FILE:kova>\")\nset(KOVA_PYTHON_VERSION ${KOVA_PYTHON_VERSION})")
+  install(SCRIPT ${CMAKE_SOURCE_DIR}/cmake/install_python.cmake)
+endif()
 
 file(GLOB KOVA_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/man/*.1)
 if(WIN32)
@@ -63,7 +69,9 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "point file, the ATLAS mesh and result files or a FEMAP neutral file, driven\n"
   "by a question-and-answer dialogue or, for scripts, by its command line.\n"
   "kovagen writes sample result files, kovainfo tells what a result file holds,\n"
-  "and kova2vtk writes VTK files of every time step for ParaView.")
+  "kova2vtk writes VTK files of every time step for ParaView, kova2csv writes\n"
+  "results over time at nodes and points as CSV, and the Python module kova\n"
+  "reads a result file into numpy arrays.")
 set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
 set(CPACK_STRIP_FILES ON)
 
@@ -80,6 +88,15 @@ if(KOVA_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1 (>= 3.0)")
+endif()
+
+# The module is built for one Python version and loads numpy.
+if(TARGET kova)
+  string(REGEX REPLACE "^3\\.([0-9]+)$" "\\1" KOVA_PYTHON_MINOR "${KOVA_PYTHON_VERSION}")
+  math(EXPR KOVA_PYTHON_NEXT "${KOVA_PYTHON_MINOR} + 1")
+  list(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+       "python3 (>= ${KOVA_PYTHON_VERSION}), python3 (<< 3.${KOVA_PYTHON_NEXT}), python3-numpy")
+  list(JOIN CPACK_DEBIAN_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 endif()
 
 # A zip unpacks into one folder named after the package.

@@ -44,7 +44,8 @@ std::int32_t LENGTH_AT(const unsigned char* P) {
 // grows: a length field that is negative or runs past the end of the file is
 // damage, as is a record shorter than NEEDED. The trailing length field must
 // repeat the leading one; reading it also finds a file cut behind the items.
-bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
+// Without HOLD_ITEMS only the framing is checked and R holds nothing.
+bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS = true) {
   // A file smaller now than when it was opened has lost records that were
   // read or counted on: it was written anew, and what follows is not the
   // rest of what was read.
@@ -66,8 +67,8 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED) {
   if (static_cast<std::uint64_t>(LENGTH) < NEEDED) return DAMAGED(F, RESULT_DAMAGE::TOO_SHORT);
   // A record that holds its items only (every record of a sound file) is
   // read with its trailing length field in one go.
-  const auto HELD = static_cast<std::size_t>(NEEDED);
-  const bool ADJACENT = static_cast<std::uint64_t>(LENGTH) == NEEDED;
+  const auto HELD = HOLD_ITEMS ? static_cast<std::size_t>(NEEDED) : 0;
+  const bool ADJACENT = static_cast<std::uint64_t>(LENGTH) == HELD;
   const std::size_t READ = HELD + (ADJACENT ? LENGTH_FIELD : 0);
   if (F.ITEMS.size() < READ) F.ITEMS.resize(READ);
   if (!READ_AT(F.FD, F.ITEMS.data(), READ, F.POS + LENGTH_FIELD, ERROR)) return READ_FAILED(F, ERROR);
@@ -138,6 +139,26 @@ bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S) {
   DECODE_ELEMENT_RESULTS(R, S);
   ++S.NREAD;
   return true;
+}
+
+std::vector<STEP_AT> SCAN_RESULT_STEPS(RESULT_FILE& F, const MODEL_STORE& S) {
+  std::vector<STEP_AT> STEPS;
+  HELD_RECORD R;
+  MODEL_STORE HEADER;  // takes the header's items; its arrays stay empty
+  while (F.POS < F.SIZE) {
+    const std::uint64_t AT = F.POS;
+    if (!FETCH(F, R, STEP_HEADER_BYTES)) break;
+    DECODE_STEP_HEADER(R, HEADER);
+    if (!FETCH(F, R, ITEM_BYTES(S.NUMNP, NODE_RESULT_BYTES), false)) break;
+    if (!FETCH(F, R, ITEM_BYTES(S.NUMEL, ELEMENT_RESULT_BYTES), false)) break;
+    STEPS.push_back({AT, HEADER.ISTEP, HEADER.TIME});
+  }
+  return STEPS;
+}
+
+bool READ_RESULT_STEP_AT(RESULT_FILE& F, MODEL_STORE& S, std::uint64_t AT) {
+  F.POS = AT;
+  return READ_RESULT_STEP(F, S);
 }
 
 std::string DAMAGE_REASON(const RESULT_FILE& F) {

@@ -52,6 +52,24 @@ bool READ_RESULT_MODEL(RESULT_FILE& F, MODEL_STORE& S);
 // at damage in any of the step's three records.
 bool READ_RESULT_STEP(RESULT_FILE& F, MODEL_STORE& S);
 
+// Where a time step starts in the file, its number and its time.
+struct STEP_AT {
+  std::uint64_t AT = 0;
+  std::int32_t ISTEP = 0;
+  double TIME = 0.0;
+};
+
+// Every whole time step from F.POS on (after READ_RESULT_MODEL), walked but
+// not read: the header's items are read and the framing of the node and
+// element result records is checked as READ_RESULT_STEP checks it, their
+// items skipped; S (the model) is not changed. The walk ends where
+// READ_RESULT_STEP would end, F.DAMAGE telling how.
+std::vector<STEP_AT> SCAN_RESULT_STEPS(RESULT_FILE& F, const MODEL_STORE& S);
+
+// The step that starts at byte AT into S, as READ_RESULT_STEP reads it; F.POS
+// ends past it. Damage found here replaces what F held of earlier damage.
+bool READ_RESULT_STEP_AT(RESULT_FILE& F, MODEL_STORE& S, std::uint64_t AT);
+
 // What the damage found is, in a few words ("record too short for its
 // items"; a read error adds the system's text).
 std::string DAMAGE_REASON(const RESULT_FILE& F);

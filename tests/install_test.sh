@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installation and the Debian package: `cmake --install` puts every program in
-# bin/ with its compressed man page in share/man/man1/ and the README, the
-# copyright file and answer files in share/doc/kovaconv/; the package made by
-# cpack passes lintian without an error, installs with dpkg (into a scratch
-# root, so no root rights are needed and the machine is not changed), its
-# kovaconv answers --version, and it is removed without leaving a file.
+# bin/ with its compressed man page in share/man/man1/, the README, the
+# copyright file and answer files in share/doc/kovaconv/, and the Python module
+# where the prefix's Python finds it; the package made by cpack passes lintian
+# without an error, installs with dpkg (into a scratch root, so no root rights
+# are needed and the machine is not changed), its kovaconv answers --version
+# and its module imports, and it is removed without leaving a file.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
 build=$1 src=$2 version=$3
@@ -30,6 +31,18 @@ for doc in README.md copyright changelog.gz examples/answers-atlas.txt examples/
 done
 [ "$("$prefix/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "installed kovaconv --version"
 
+# The Python module, when built, goes where the prefix's Python finds it: for
+# ~/.local the user's site, which Debian's Python reads without PYTHONPATH.
+module=$(ls "$build"/tools/python/kova.*.so 2>/dev/null || true)
+if [ -n "$module" ]; then
+  home=$scratch/home
+  cmake --install "$build" --prefix "$home/.local" >/dev/null
+  "$build/kovagen" --nodes 16 --steps 2 --dir "$scratch/sample" >/dev/null
+  steps=$(cd "$scratch/sample" && env -u PYTHONPATH HOME="$home" /usr/bin/python3 -c \
+    "import kova; print(kova.open('result.bin').steps)") || fail "import kova from the user's site"
+  [ "$steps" = "[(1, 60.0), (2, 86400.0)]" ] || fail "kova.open(...).steps from the user's site: $steps"
+fi
+
 if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
   echo "install_test: dpkg or cpack missing: Debian package not checked"
   exit 0
@@ -54,6 +67,11 @@ dpkg --root="$root" --force-not-root --force-depends --install "$deb" >/dev/null
 [ "$("$root/usr/bin/kovaconv" --version)" = "kovaconv $version" ] || fail "packaged kovaconv --version"
 [ -f "$root/usr/share/man/man1/kovaconv.1.gz" ] || fail "package has no kovaconv.1.gz"
 [ -f "$root/usr/share/doc/kovaconv/copyright" ] || fail "package has no copyright file"
+if [ -n "$module" ]; then
+  dpkg-deb -f "$deb" Depends | grep -q 'python3-numpy' || fail "the package does not depend on python3-numpy"
+  (cd "$scratch/sample" && PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c "import kova") \
+    || fail "the packaged module does not import from dist-packages"
+fi
 dpkg --root="$root" --force-not-root --remove kovaconv >/dev/null || fail "dpkg --remove failed"
 left=$(cd "$root" && find . -path ./var/lib/dpkg -prune -o -print | grep -v -x -e . -e ./var -e ./var/lib || true)
 [ -z "$left" ] || fail "left after removal: $left"

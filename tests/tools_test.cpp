@@ -1,6 +1,7 @@
-// kovainfo and kova2vtk on a small hand-made result file: the JSON report
-// worked out by hand, where each kind of damage is found, and which VTK files
-// a damaged file, a step list and a stray corner lead to. The values inside
+// kovainfo, kova2vtk and kova2csv on a small hand-made result file: the JSON
+// report and a CSV table worked out by hand, where each kind of damage is
+// found, and which VTK files a damaged file, a step list and a stray corner
+// lead to. The values inside
 // the VTK files are checked through VTK's own reader (vtk_roundtrip.py).
 #include <gtest/gtest.h>
 
@@ -225,11 +226,13 @@ TEST(Usage, EveryProgramTheSameWay) {
       {KOVAGEN_EXE, {"--version"}, 0, "kovagen " KOVA_VERSION "\n", ""},
       {KOVAINFO_EXE, {"--version", "r.bin"}, 0, "kovainfo " KOVA_VERSION "\n", ""},
       {KOVA2VTK_EXE, {"--version"}, 0, "kova2vtk " KOVA_VERSION "\n", ""},
+      {KOVA2CSV_EXE, {"--version"}, 0, "kova2csv " KOVA_VERSION "\n", ""},
       {KOVACONV_EXE, {"-h"}, 0, "usage: kovaconv", ""},
       {KOVACONV_EXE, {"r.bin", "--help"}, 0, "usage: kovaconv", ""},
       {KOVAGEN_EXE, {"--help"}, 0, "usage: kovagen", ""},
       {KOVAINFO_EXE, {"-h"}, 0, "usage: kovainfo", ""},
       {KOVA2VTK_EXE, {"--help"}, 0, "usage: kova2vtk", ""},
+      {KOVA2CSV_EXE, {"--at", "1", "-h"}, 0, "usage: kova2csv", ""},
       {KOVACONV_EXE, {"--frobnicate"}, 2, "", "kovaconv: unknown option '--frobnicate'" + see},
       {KOVACONV_EXE, {"--frob=1", "r.bin"}, 2, "", "kovaconv: unknown option '--frob'" + see},
       {KOVACONV_EXE, {"-x", "r.bin"}, 2, "", "kovaconv: unknown option '-x'" + see},
@@ -260,9 +263,20 @@ TEST(Usage, EveryProgramTheSameWay) {
       {KOVA2VTK_EXE, {"--steps"}, 2, "", "kova2vtk: option '--steps' needs a value (see kova2vtk --help)\n"},
       {KOVA2VTK_EXE, {"--name=a/b", "r.bin"}, 2, "", "kova2vtk: bad --name 'a/b' (see kova2vtk --help)\n"},
       {KOVA2VTK_EXE, {}, 2, "", "kova2vtk: no result file named (see kova2vtk --help)\n"},
+      {KOVA2CSV_EXE, {"r.bin"}, 2, "", "kova2csv: no place given (--nodes, --at or --at-file) (see kova2csv --help)\n"},
+      {KOVA2CSV_EXE, {"--at", "1", "r.bin"}, 2, "", "kova2csv: bad --at '1' (expected X,Y) (see kova2csv --help)\n"},
+      {KOVA2CSV_EXE, {"--nodes=final", "r.bin"}, 2, "", "kova2csv: bad --nodes 'final' (see kova2csv --help)\n"},
+      {KOVA2CSV_EXE, {"--what", "head,depth", "--nodes", "1", "r.bin"}, 2, "",
+       "kova2csv: bad --what 'head,depth' (head, flux, vx, vy, speed) (see kova2csv --help)\n"},
+      {KOVA2CSV_EXE, {"--at-file", "absent.csv", "r.bin"}, 2, "", "kova2csv: absent.csv: "},
       // Not usage errors, but the same status and one line.
       {KOVAINFO_EXE, {"absent.bin"}, 2, "", "kovainfo: absent.bin: "},
       {KOVA2VTK_EXE, {"absent.bin"}, 2, "", "kova2vtk: absent.bin: "},
+      {KOVA2CSV_EXE, {"--nodes", "1", "absent.bin"}, 2, "", "kova2csv: absent.bin: "},
+      // Node 9 is not in the model; (50, 50) lies in no counted element.
+      {KOVA2CSV_EXE, {"--nodes", "9", "r.bin"}, 2, "", "kova2csv: node 9 is not in the model (5 nodes)\n"},
+      {KOVA2CSV_EXE, {"--at", "50,50", "r.bin"}, 2, "",
+       "kova2csv: point 50;50 lies in no counted element (--nearest takes the nearest node)\n"},
       // After "--" every argument is a name (a blank name's stand-in): the
       // dialogue starts, here to stop at the end of its input.
       {KOVACONV_EXE, {"--", "--help"}, e2e::REPORT_STATUS(24), " \r\n \r\n*****", "forrtl: severe (24)"},
@@ -283,6 +297,54 @@ TEST(Usage, EveryProgramTheSameWay) {
   // Values joined with "=" or given apart, options after the operands.
   EXPECT_EQ(RUN(s, KOVAGEN_EXE, {"--nodes=9", "--steps", "1", "--dir=gen"}).STATUS, 0);
   EXPECT_EQ(RUN(s, KOVAINFO_EXE, {"gen/result.bin", "-j"}).OUT.substr(0, 10), "{\"title\": ");
+}
+
+TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
+  e2e::SCRATCH s;
+  const std::string whole = MODEL() + STEP_1() + STEP_2();
+  s.WRITE("r.bin", whole);
+  s.WRITE("cut.bin", whole.substr(0, 810));  // step 2's element record cut off
+
+  // Step 10: node 2 has head 2.5 and the velocities of elements 1 (3, 4) and
+  // 2 (0, -1) averaged, (1.5, 1.5), speed sqrt(4.5); the point (5, 5) is the
+  // centre of the square element 1, a quarter of each corner head
+  // (1 + 2.5 - 3 + 4) / 4, and element 1's own speed 5.
+  const std::string header = "step,time,head@2,head@5;5,speed@2,speed@5;5\r\n";
+  const std::string step_10 = "10,0.5,2.5,1.125,2.1213203435596424,5\r\n";
+  const std::vector<std::string> places = {"--nodes", "2", "--at", "5,5", "--what=head,speed"};
+  auto with = [&](std::vector<std::string> args, std::vector<std::string> tail) {
+    args.insert(args.begin(), places.begin(), places.end());
+    args.insert(args.end(), tail.begin(), tail.end());
+    return args;
+  };
+  e2e::RUN run = RUN(s, KOVA2CSV_EXE, with({"--steps", "10"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 0) << run.ERR;
+  EXPECT_EQ(run.OUT, header + step_10);
+  EXPECT_EQ(run.ERR, "");
+
+  // Damage: the whole step, then one line saying where; "final" is the last whole step.
+  for (const char* steps : {"all", "final"}) {
+    run = RUN(s, KOVA2CSV_EXE, with({"--steps", steps, "-o", "t.csv"}, {"cut.bin"}));
+    EXPECT_EQ(run.STATUS, 1) << steps;
+    EXPECT_EQ(s.READ("t.csv"), header + step_10) << steps;
+    EXPECT_EQ(run.ERR, "kova2csv: cut.bin: damaged at byte 748: record length runs past the end of the file; "
+                       "1 whole steps before it\n") << steps;
+  }
+  run = RUN(s, KOVA2CSV_EXE, with({"--steps", "7,8"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.OUT, "");
+
+  // The table never replaces the result file it reads.
+  run = RUN(s, KOVA2CSV_EXE, with({"-o", "./r.bin"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kova2csv: ./r.bin: is the result file itself; nothing written\n");
+  EXPECT_EQ(s.READ("r.bin"), whole);
+
+#if !defined(_WIN32)
+  run = RUN(s, KOVA2CSV_EXE, with({"--output", "/dev/full"}, {"r.bin"}));
+  EXPECT_EQ(run.STATUS, 1);
+  EXPECT_EQ(run.ERR, "kova2csv: /dev/full: No space left on device\n");
+#endif
 }
 
 // The appended arrays of a step file, worked out from the hand-made model:
