@@ -17,7 +17,7 @@ struct OPTION_SPEC {
 };
 
 struct OPTION_FOUND {
-  std::size_t WHICH = 0;   // index of its spec
+  std::size_t WHICH = 0;   // its place in the option table
   std::string_view VALUE;  // empty for a flag
 };
 
