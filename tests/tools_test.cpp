@@ -50,6 +50,13 @@ std::string STEP_2() {
                    {ELEMENT_RESULT{INF, 0}, {0, 0}, {0, 0}, {0, 0}});
 }
 
+// The whole file, and a copy cut off inside step 2's element record.
+const std::string WHOLE = MODEL() + STEP_1() + STEP_2();
+void WRITE_WHOLE_AND_CUT(const e2e::SCRATCH& s) {
+  s.WRITE("r.bin", WHOLE);
+  s.WRITE("cut.bin", WHOLE.substr(0, 810));
+}
+
 e2e::RUN RUN(const e2e::SCRATCH& s, const char* exe, const std::vector<std::string>& args) {
   return e2e::RUN_PROGRAM(s.DIR, exe, "", args);
 }
@@ -67,7 +74,7 @@ std::string COLLECTION(const std::vector<std::pair<std::string, std::string>>& s
 
 TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
   e2e::SCRATCH s;
-  s.WRITE("r.bin", MODEL() + STEP_1() + STEP_2());
+  s.WRITE("r.bin", WHOLE);
   const e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
   EXPECT_EQ(run.STATUS, 0);
   EXPECT_EQ(run.OUT,
@@ -84,19 +91,18 @@ TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
 }
 
 TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
-  const std::string whole = MODEL() + STEP_1() + STEP_2();
   const std::string model = MODEL(), step1 = STEP_1(), step2 = STEP_2();
   // Where the damage lies and why (the JSON end object); STEPS whole steps are listed before it.
   const struct { const char* what; std::string file; int byte; const char* reason; int steps; } cases[] = {
-      {"two bytes after the last step", whole + std::string("\x0c\0", 2), 820,
+      {"two bytes after the last step", WHOLE + std::string("\x0c\0", 2), 820,
        "the file ends inside a record length field", 2},
-      {"cut in step 2's header", whole.substr(0, 630), 620, "record length runs past the end of the file", 1},
-      {"cut in step 2's elements", whole.substr(0, 810), 748, "record length runs past the end of the file", 1},
+      {"cut in step 2's header", WHOLE.substr(0, 630), 620, "record length runs past the end of the file", 1},
+      {"cut in step 2's elements", WHOLE.substr(0, 810), 748, "record length runs past the end of the file", 1},
       {"negative length of step 2's nodes", model + step1 + step2.substr(0, 20) + e2e::INT4(-1) + step2.substr(24),
        640, "negative record length", 1},
       {"step 2's elements: room for three of four", model + step1 + step2.substr(0, 128) +
        e2e::FRAME(std::string(48, '\0')), 748, "record too short for its items", 1},
-      {"model part ends after the nodes", whole.substr(0, 288), 288, "the file ends where a record is due", 0},
+      {"model part ends after the nodes", WHOLE.substr(0, 288), 288, "the file ends where a record is due", 0},
       {"step 2's node record: trailing length field 99", model + step1 + step2.substr(0, 124) + e2e::INT4(99) +
        step2.substr(128), 640, "trailing length 99 differs from leading length 100", 1},
       {"step 2's header padded to 16 bytes, trailing length 17", model + step1 + e2e::INT4(16) +
@@ -158,9 +164,7 @@ TEST(Kovainfo, NotAResultFileSaysWhatItFound) {
 
 TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   e2e::SCRATCH s;
-  const std::string whole = MODEL() + STEP_1() + STEP_2();
-  s.WRITE("r.bin", whole);
-  s.WRITE("cut.bin", whole.substr(0, 810));  // step 2's element record cut off
+  WRITE_WHOLE_AND_CUT(s);
 
   // Every step, default names; element 4 has stray corners and is left out.
   e2e::RUN run = RUN(s, KOVA2VTK_EXE, {"r.bin"});
@@ -170,7 +174,7 @@ TEST(Kova2vtk, StepListsDamageAndLeftOutElements) {
   EXPECT_NE(s.READ("r_0001.vtu").find("NumberOfPoints=\"5\" NumberOfCells=\"3\""), std::string::npos);
 
   // A NaN time leaves its step out of the collection only.
-  std::string nan_time = whole;
+  std::string nan_time = WHOLE;
   nan_time.replace(628, 8, e2e::REAL8(NaN));
   s.WRITE("nan.bin", nan_time);
   run = RUN(s, KOVA2VTK_EXE, {"--out", "nan", "--name", "r", "nan.bin"});
@@ -303,9 +307,7 @@ TEST(Usage, EveryProgramTheSameWay) {
 
 TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
   e2e::SCRATCH s;
-  const std::string whole = MODEL() + STEP_1() + STEP_2();
-  s.WRITE("r.bin", whole);
-  s.WRITE("cut.bin", whole.substr(0, 810));  // step 2's element record cut off
+  WRITE_WHOLE_AND_CUT(s);
 
   // Step 10: node 2 has head 2.5 and the velocities of elements 1 (3, 4) and
   // 2 (0, -1) averaged, (1.5, 1.5), speed sqrt(4.5); the point (5, 5) is the
@@ -340,7 +342,7 @@ TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
   run = RUN(s, KOVA2CSV_EXE, with({"-o", "./r.bin"}, {"r.bin"}));
   EXPECT_EQ(run.STATUS, 1);
   EXPECT_EQ(run.ERR, "kova2csv: ./r.bin: is the result file itself; nothing written\n");
-  EXPECT_EQ(s.READ("r.bin"), whole);
+  EXPECT_EQ(s.READ("r.bin"), WHOLE);
 
 #if !defined(_WIN32)
   run = RUN(s, KOVA2CSV_EXE, with({"--output", "/dev/full"}, {"r.bin"}));
@@ -399,8 +401,7 @@ TEST(Kova2vtk, AppendedArraysWorkedOutByHand) {
 // cannot list; each refusal is one line, status 1, before anything is written.
 TEST(Kova2vtk, NamesAndLinksNeverLeadOutsideOrOverTheInput) {
   e2e::SCRATCH s;
-  const std::string whole = MODEL() + STEP_1() + STEP_2();
-  s.WRITE("r.bin", whole);
+  s.WRITE("r.bin", WHOLE);
   ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"--out", "ref", "r.bin"}).STATUS, 0);
   const std::string step1 = s.READ("ref/r_0001.vtu");
   const std::string refused_name = "the name is not UTF-8 text or holds control characters, which the .pvd (XML) "
@@ -426,7 +427,7 @@ TEST(Kova2vtk, NamesAndLinksNeverLeadOutsideOrOverTheInput) {
     std::filesystem::create_directory(s.DIR / "out");
     s.WRITE("victim", "victim");
     if (!c.link.empty()) std::filesystem::create_symlink("../victim", s.DIR / "out" / c.link);
-    if (!c.input.empty()) s.WRITE("out/" + c.input, whole);
+    if (!c.input.empty()) s.WRITE("out/" + c.input, WHOLE);
     std::vector<std::string> args{"--out", "out"};
     if (!c.name.empty()) args.insert(args.end(), {"--name", c.name});
     args.push_back(c.input.empty() ? "r.bin" : "out/" + c.input);
@@ -447,7 +448,7 @@ TEST(Kova2vtk, NamesAndLinksNeverLeadOutsideOrOverTheInput) {
     } else {
       EXPECT_EQ(files, c.input.empty() ? 0 : 1) << c.what;
       if (!c.input.empty()) {
-        EXPECT_EQ(s.READ("out/" + c.input), whole) << c.what;
+        EXPECT_EQ(s.READ("out/" + c.input), WHOLE) << c.what;
       }
     }
   }
@@ -460,7 +461,7 @@ TEST(Kova2vtk, NamesAndLinksNeverLeadOutsideOrOverTheInput) {
 
   // Two runs into one folder at once, of different files under one name:
   // every file is whole, one run's or the other's.
-  std::string other = whole;
+  std::string other = WHOLE;
   other.replace(424, 4, e2e::INT4(11));  // step 1's number
   s.WRITE("other.bin", other);
   ASSERT_EQ(RUN(s, KOVA2VTK_EXE, {"--out", "ref2", "--name", "r", "other.bin"}).STATUS, 0);
