@@ -326,11 +326,14 @@ TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
   EXPECT_EQ(run.OUT, header + step_10);
   EXPECT_EQ(run.ERR, "");
 
-  // Damage: the whole step, then one line saying where; "final" is the last whole step.
-  for (const char* steps : {"all", "final"}) {
-    run = RUN(s, KOVA2CSV_EXE, with({"--steps", steps, "-o", "t.csv"}, {"cut.bin"}));
+  // Damage: the whole step, then one line saying where; "final" is the last
+  // whole step. The table goes to standard output, then to a file.
+  for (const std::string steps : {"all", "final"}) {
+    const bool to_file = steps == "final";
+    run = RUN(s, KOVA2CSV_EXE, with(to_file ? std::vector<std::string>{"--steps", steps, "-o", "t.csv"}
+                                            : std::vector<std::string>{"--steps", steps}, {"cut.bin"}));
     EXPECT_EQ(run.STATUS, 1) << steps;
-    EXPECT_EQ(s.READ("t.csv"), header + step_10) << steps;
+    EXPECT_EQ(to_file ? s.READ("t.csv") : run.OUT, header + step_10) << steps;
     EXPECT_EQ(run.ERR, "kova2csv: cut.bin: damaged at byte 748: record length runs past the end of the file; "
                        "1 whole steps before it\n") << steps;
   }
