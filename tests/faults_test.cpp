@@ -362,8 +362,11 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     PREPARE(s, result);
     probe::LIVE run = LIVE_CONVERSION(s);
     ASSERT_TRUE(run.SAY(femap));
+    // From the first console read on, the run's signal handling is in place (a
+    // signal before it ends the process silently, as for any program).
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, 1));
     std::mt19937 random(seed);
-    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.1, 1.1)(random));
+    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.0, 1.0)(random));
     ::kill(run.PID, SIGTERM);
     const int status = run.FINISH_WITHIN(std::chrono::seconds(3));
     const e2e::RUN r{status, 0, e2e::READ_PATH(run.OUT_PATH), e2e::READ_PATH(run.ERR_PATH)};
