@@ -16,7 +16,7 @@
 #include <random>
 #include <string>
 
-#include "recordio/fields.h"
+#include "recordio/edit/fields.h"
 
 namespace {
 

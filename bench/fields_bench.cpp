@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <random>
 
-#include "recordio/format.h"
-#include "recordio/list.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/list.h"
 
 namespace {
 

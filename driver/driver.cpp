@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/progress.h"
+#include "recordio/buffers/progress.h"
 #include "recordio/recordio.h"
 
 namespace {

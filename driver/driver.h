@@ -8,7 +8,7 @@
 
 #include "model/step_selection.h"
 #include "model/store.h"
-#include "recordio/units.h"
+#include "recordio/records/units.h"
 
 // Units the driver opens. None is closed before the final stop.
 inline constexpr int OUTPUT_UNIT = 8;   // the typed output file

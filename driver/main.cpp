@@ -11,8 +11,8 @@
 
 #include "driver/driver.h"
 #include "driver/outputs.h"
-#include "recordio/options.h"
-#include "recordio/units.h"
+#include "recordio/records/options.h"
+#include "recordio/records/units.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "driver/driver.h"
-#include "recordio/report_numbers.h"
-#include "recordio/units.h"
+#include "recordio/run_end/report_numbers.h"
+#include "recordio/records/units.h"
 
 extern "C" [[noreturn]] void __real__exit(int STATUS);
 

@@ -1,7 +1,7 @@
 #include "model/result_reader.h"
 
 #include "model/result_layout.h"
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/store.h"
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 enum class RESULT_DAMAGE {
   NONE,

@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "recordio/format.h"
-#include "recordio/list.h"
-#include "recordio/platform.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/list.h"
+#include "recordio/system/platform.h"
 
 static std::atomic<long> NEW_CALLS{0};
 

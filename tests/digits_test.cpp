@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "recordio/digits.h"
+#include "recordio/edit/digits.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "recordio/format.h"
+#include "recordio/edit/format.h"
 #include "tests/record_notation.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "recordio/list.h"
+#include "recordio/records/list.h"
 #include "tests/record_notation.h"
 
 namespace {

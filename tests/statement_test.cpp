@@ -15,8 +15,8 @@
 #include <random>
 #include <string>
 
-#include "recordio/list.h"
-#include "recordio/statement.h"
+#include "recordio/records/list.h"
+#include "recordio/records/statement.h"
 #include "tests/record_notation.h"
 
 namespace {

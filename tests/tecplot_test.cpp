@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "recordio/units.h"
+#include "recordio/records/units.h"
 #include "writers/writers.h"
 
 // Six nodes and five elements in the store's layout: IX column by column, the

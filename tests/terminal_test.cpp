@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "recordio/report_numbers.h"
+#include "recordio/run_end/report_numbers.h"
 #include "tests/probe/probe_support.h"
 
 namespace {

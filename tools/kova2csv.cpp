@@ -35,7 +35,7 @@
 #include "model/places.h"
 #include "model/result_reader.h"
 #include "model/step_selection.h"
-#include "recordio/options.h"
+#include "recordio/records/options.h"
 #include "model/mesh.h"
 
 namespace {

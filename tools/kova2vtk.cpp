@@ -49,8 +49,8 @@
 #include "model/mesh.h"
 #include "model/result_reader.h"
 #include "model/step_selection.h"
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
 

@@ -36,8 +36,8 @@
 #include <string_view>
 #include <vector>
 
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
 
 namespace {
 

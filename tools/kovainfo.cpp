@@ -27,9 +27,9 @@
 
 #include "model/mesh.h"
 #include "model/result_reader.h"
-#include "recordio/console_utf8.h"
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/buffers/console_utf8.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "model/places.h"
 #include "model/result_layout.h"
 #include "model/result_reader.h"
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
 #include "model/mesh.h"
 
 namespace py = pybind11;

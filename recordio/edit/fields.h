@@ -17,8 +17,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "recordio/digits.h"
-#include "recordio/format.h"
+#include "recordio/edit/digits.h"
+#include "recordio/edit/format.h"
 
 // Iw.
 template <int W>

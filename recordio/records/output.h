@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 struct OUTPUT {
   int UNIT = 0;                  // unit number, for failure reports

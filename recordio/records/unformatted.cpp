@@ -1,11 +1,11 @@
-#include "recordio/unformatted.h"
+#include "recordio/records/unformatted.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "recordio/reports.h"
-#include "recordio/unit_table.h"
+#include "recordio/run_end/reports.h"
+#include "recordio/buffers/unit_table.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <new>
 #include <string_view>
 
-#include "recordio/platform.h"
-#include "recordio/progress.h"
-#include "recordio/unit_table.h"
-#include "recordio/units.h"
+#include "recordio/system/platform.h"
+#include "recordio/buffers/progress.h"
+#include "recordio/buffers/unit_table.h"
+#include "recordio/records/units.h"
 
 namespace {
 

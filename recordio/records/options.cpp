@@ -1,8 +1,8 @@
-#include "recordio/options.h"
+#include "recordio/records/options.h"
 
 #include <cstdio>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 namespace {
 

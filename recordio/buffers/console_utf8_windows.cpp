@@ -1,6 +1,6 @@
 // The Windows console is set to code page 932 for the run (see the system
 // layer), so it shows the console texts as they are: nothing is converted.
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 const SYS_ERROR SYS_BAD_FILE = ERROR_INVALID_HANDLE;
 const SYS_ERROR SYS_TOO_MANY_FILES = ERROR_TOO_MANY_OPEN_FILES;

@@ -1,14 +1,14 @@
-#include "recordio/reports.h"
+#include "recordio/run_end/reports.h"
 
 #include <array>
 #include <atomic>
 #include <charconv>
 #include <cstring>
 
-#include "recordio/platform.h"
-#include "recordio/progress.h"
-#include "recordio/unit_table.h"
-#include "recordio/units.h"
+#include "recordio/system/platform.h"
+#include "recordio/buffers/progress.h"
+#include "recordio/buffers/unit_table.h"
+#include "recordio/records/units.h"
 
 namespace {
 

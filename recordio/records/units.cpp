@@ -1,4 +1,4 @@
-#include "recordio/units.h"
+#include "recordio/records/units.h"
 
 #include <algorithm>
 #include <array>
@@ -6,12 +6,12 @@
 #include <span>
 #include <string>
 
-#include "recordio/console_utf8.h"
-#include "recordio/number_width.h"
-#include "recordio/platform.h"
-#include "recordio/progress.h"
-#include "recordio/reports.h"
-#include "recordio/unit_table.h"
+#include "recordio/buffers/console_utf8.h"
+#include "recordio/edit/number_width.h"
+#include "recordio/system/platform.h"
+#include "recordio/buffers/progress.h"
+#include "recordio/run_end/reports.h"
+#include "recordio/buffers/unit_table.h"
 
 namespace {
 

@@ -21,9 +21,9 @@
 #include <type_traits>
 #include <utility>
 
-#include "recordio/fields.h"
-#include "recordio/format.h"
-#include "recordio/output.h"
+#include "recordio/edit/fields.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/output.h"
 
 namespace statement_plan {
 

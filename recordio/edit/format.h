@@ -17,8 +17,8 @@
 #include <span>
 #include <string_view>
 
-#include "recordio/items.h"
-#include "recordio/output.h"
+#include "recordio/edit/items.h"
+#include "recordio/records/output.h"
 
 // GROUP and END appear only while a FORMAT is parsed.
 enum class EDIT : std::uint8_t { I, E, F, A, TR, LIT, SLASH, SCALE, GROUP, END };

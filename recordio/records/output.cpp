@@ -1,10 +1,10 @@
-#include "recordio/output.h"
+#include "recordio/records/output.h"
 
 #include <array>
 #include <cstring>
 
-#include "recordio/console_utf8.h"
-#include "recordio/reports.h"
+#include "recordio/buffers/console_utf8.h"
+#include "recordio/run_end/reports.h"
 
 namespace {
 

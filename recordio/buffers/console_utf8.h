@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 // True when F is a terminal and the user's locale (LC_CTYPE from the
 // environment) uses UTF-8, and the conversion is available.

@@ -1,4 +1,4 @@
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
 
 #include <cerrno>
 #include <clocale>

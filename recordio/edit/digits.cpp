@@ -1,4 +1,4 @@
-#include "recordio/digits.h"
+#include "recordio/edit/digits.h"
 
 #include <array>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "recordio/progress.h"
+#include "recordio/buffers/progress.h"
 
 #include <array>
 #include <charconv>
@@ -6,10 +6,10 @@
 #include <csignal>
 #include <string_view>
 
-#include "recordio/output.h"
-#include "recordio/platform.h"
-#include "recordio/unit_table.h"
-#include "recordio/units.h"
+#include "recordio/records/output.h"
+#include "recordio/system/platform.h"
+#include "recordio/buffers/unit_table.h"
+#include "recordio/records/units.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // returns.
 #include <string_view>
 
-#include "recordio/report_numbers.h"
+#include "recordio/run_end/report_numbers.h"
 
 // WHICH: the report. OS_ERROR: the system's error code, 0 when the failure
 // carries none; an open, write or read failure puts the system's text for it

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "recordio/output.h"
+#include "recordio/records/output.h"
 
 inline constexpr int CONSOLE_OUT = -1;  // standard output, "CONOUT$"
 inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"

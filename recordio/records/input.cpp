@@ -1,4 +1,4 @@
-#include "recordio/input.h"
+#include "recordio/records/input.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include <string_view>
 #include <utility>
 
-#include "recordio/reports.h"
-#include "recordio/unit_table.h"
-#include "recordio/units.h"
+#include "recordio/run_end/reports.h"
+#include "recordio/buffers/unit_table.h"
+#include "recordio/records/units.h"
 
 namespace {
 

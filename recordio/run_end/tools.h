@@ -13,7 +13,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 // Memory that cannot be had ends the run with the line "PROGRAM: error: out
 // of memory" on standard error and exit status 71. On POSIX systems a write

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "recordio/output.h"
-#include "recordio/platform.h"
-#include "recordio/units.h"
+#include "recordio/records/output.h"
+#include "recordio/system/platform.h"
+#include "recordio/records/units.h"
 
 struct UNIT_SLOT {
   int NUMBER = 0;

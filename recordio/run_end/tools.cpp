@@ -1,4 +1,4 @@
-#include "recordio/tools.h"
+#include "recordio/run_end/tools.h"
 
 #include <algorithm>
 #include <csignal>

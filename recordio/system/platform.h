@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/report_numbers.h"
+#include "recordio/run_end/report_numbers.h"
 
 // An open file: a descriptor on POSIX systems, a handle on Windows.
 using SYS_FILE = std::intptr_t;

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
 
 const SYS_ERROR SYS_BAD_FILE = EBADF;
 const SYS_ERROR SYS_TOO_MANY_FILES = EMFILE;

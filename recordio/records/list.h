@@ -14,9 +14,9 @@
 #include <span>
 #include <string_view>
 
-#include "recordio/fields.h"
-#include "recordio/items.h"
-#include "recordio/output.h"
+#include "recordio/edit/fields.h"
+#include "recordio/edit/items.h"
+#include "recordio/records/output.h"
 
 namespace list_layout {
 

@@ -1,12 +1,12 @@
-#include "recordio/format.h"
+#include "recordio/edit/format.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
-#include "recordio/digits.h"
-#include "recordio/units.h"
+#include "recordio/edit/digits.h"
+#include "recordio/records/units.h"
 
 // ---- field editing
 

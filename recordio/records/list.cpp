@@ -1,6 +1,6 @@
-#include "recordio/list.h"
+#include "recordio/records/list.h"
 
-#include "recordio/units.h"
+#include "recordio/records/units.h"
 
 void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
   RECORD_CURSOR cursor = CURSOR_ON(O);
