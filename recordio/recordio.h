@@ -6,7 +6,7 @@
 #include "recordio/edit/items.h"
 #include "recordio/records/list.h"
 #include "recordio/edit/number_width.h"
-#include "recordio/run_end/reports.h"
+#include "recordio/run_end/run_end.h"
 #include "recordio/records/statement.h"
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"

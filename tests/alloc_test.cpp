@@ -28,7 +28,7 @@ TEST(NoAllocation, FormattedAndListStatements) {
 #else
   const OPENED sink = SYS_OPEN_FILE("/dev/null", false);
 #endif
-  ASSERT_EQ(sink.FAILURE, REPORT::NONE);
+  ASSERT_EQ(sink.FAULT, OPEN_FAULT::NONE);
   OUTPUT o;
   OUTPUT_ATTACH(o, 8, sink.FD);  // the buffer is allocated here, once
   const ITEM point[] = {ITEM_R8(1.5), ITEM_R8(-2e-7), ITEM_R8(3e100), ITEM_R8(0), ITEM_R8(1.03125), ITEM_R8(9.99995)};

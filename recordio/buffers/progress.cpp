@@ -6,10 +6,9 @@
 #include <csignal>
 #include <string_view>
 
-#include "recordio/records/output.h"
+#include "recordio/buffers/output_buffer.h"
 #include "recordio/system/platform.h"
 #include "recordio/buffers/unit_table.h"
-#include "recordio/records/units.h"
 
 namespace {
 
@@ -66,7 +65,7 @@ void DRAW(std::int64_t STEPS, std::int64_t ELAPSED) {
 
   // Held against the signals that end the run, whose handler erases the line.
   RUN_ENDS_HELD hold;
-  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), std::string_view(L.TEXT.data(), L.LEN));
+  (void)SYS_WRITE(SYS_STANDARD(2), std::string_view(L.TEXT.data(), L.LEN));
   SHOWN_WIDTH = static_cast<std::sig_atomic_t>(L.LEN - 1);
 }
 
@@ -96,7 +95,7 @@ void PROGRESS_ERASE() noexcept {
   const auto N = static_cast<std::size_t>(WIDTH);
   BLANK[0] = '\r';
   BLANK[N + 1] = '\r';
-  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), std::string_view(BLANK.data(), N + 2));
+  (void)SYS_WRITE(SYS_STANDARD(2), std::string_view(BLANK.data(), N + 2));
 }
 
 void PROGRESS_END() noexcept {

@@ -1,16 +1,21 @@
 #pragma once
-// The unit table as the record layer's own sources see it: one slot per
-// connected unit, holding its file, its output buffer, its text-input buffer
-// and its position in an unformatted file.
+// The unit table: one slot per connected unit, holding its file, its output
+// buffer, its text-input buffer and its position in an unformatted file. Any
+// end of the run writes out what the slots hold.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "recordio/records/output.h"
+#include "recordio/buffers/output_buffer.h"
 #include "recordio/system/platform.h"
-#include "recordio/records/units.h"
+
+inline constexpr int CONSOLE_OUT = -1;  // standard output, "CONOUT$"
+inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"
+
+enum class FORM { FORMATTED, UNFORMATTED };
 
 struct UNIT_SLOT {
   int NUMBER = 0;
@@ -41,29 +46,26 @@ struct UNIT_SLOT {
   std::vector<unsigned char> REC;
 };
 
-// The slot of a connected unit; the console units connect on first use.
-// A unit that is not connected ends the run with report WHICH ("Bad file descriptor").
-UNIT_SLOT& CONNECTED_UNIT(int UNIT, REPORT WHICH);
+// Every slot, used or free.
+std::span<UNIT_SLOT> UNIT_SLOTS() noexcept;
 
-// The next text record of UNIT with the blanks around it removed (a typed
-// file name). Of a very long line only the first few kilobytes are kept,
-// enough for any name the system takes. End of input is report 24.
-std::string NEXT_NAME_RECORD(int UNIT);
+// The slot that belongs to UNIT, if any.
+UNIT_SLOT* FIND_SLOT(int UNIT) noexcept;
 
-// The out-of-memory end: completed records written out, the line
-// "kovaconv: error: out of memory", units closed, exit status 71.
-[[noreturn]] void FAIL_OUT_OF_MEMORY() noexcept;
+// Close the slot's file (never a standard stream) and forget the connection.
+void DISCONNECT(UNIT_SLOT& SLOT);
 
-// Forget that a failure report was given, for a new run in the same process.
-void ALLOW_NEW_REPORT() noexcept;
+// The file name of a unit as reports show it.
+std::string_view UNIT_NAME(int UNIT);
 
-// A failure report whose first line is FIRST_LINE instead of the system's text.
-[[noreturn]] void FAIL_IO_LINE(REPORT WHICH, int UNIT, std::string_view FIRST_LINE);
+// Bytes written to the files of the run so far (the console not counted),
+// those still in the output buffers included.
+std::uint64_t FILE_BYTES_WRITTEN() noexcept;
 
 // Exit paths (async-signal-safe, errors ignored): write out the console output,
 // then every unit's completed records.
 void DRAIN_CONSOLE_FOR_EXIT() noexcept;
 void DRAIN_ALL_FOR_EXIT() noexcept;
 
-// Write all of TEXT to FD, ignoring failures (standard error).
-void WRITE_IGNORING_ERRORS(SYS_FILE FD, std::string_view TEXT) noexcept;
+// Close every unit's file; what they held is written out already.
+void CLOSE_ALL_UNITS();

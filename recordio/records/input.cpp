@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "recordio/run_end/reports.h"
+#include "recordio/run_end/run_end.h"
 #include "recordio/buffers/unit_table.h"
 #include "recordio/records/units.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 // Text input: records are lines of the console (unit -4) or of a formatted
 // file. A line of any length is read through a buffer of a few kilobytes.
 #include <cstdint>
@@ -12,3 +13,8 @@ void READ_INTEGER(int UNIT, std::int32_t& VALUE);
 // characters, blank-padded. True when the record holds characters other than
 // blanks after those taken (VALUE is cut). End of input is report 24.
 bool READ_CHARACTERS(int UNIT, std::span<char> VALUE);
+
+// The next text record of UNIT with the blanks around it removed (a typed
+// file name). Of a very long line only the first few kilobytes are kept,
+// enough for any name the system takes. End of input is report 24.
+std::string NEXT_NAME_RECORD(int UNIT);

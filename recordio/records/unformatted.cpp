@@ -4,8 +4,9 @@
 #include <bit>
 #include <cstring>
 
-#include "recordio/run_end/reports.h"
+#include "recordio/run_end/run_end.h"
 #include "recordio/buffers/unit_table.h"
+#include "recordio/records/units.h"
 
 namespace {
 

@@ -10,49 +10,15 @@
 #include "recordio/edit/number_width.h"
 #include "recordio/system/platform.h"
 #include "recordio/buffers/progress.h"
-#include "recordio/run_end/reports.h"
-#include "recordio/buffers/unit_table.h"
+#include "recordio/run_end/run_end.h"
+#include "recordio/records/input.h"
 
 namespace {
-
-// Enough for the console units, the program's five file units and tests.
-constexpr std::size_t UNIT_SLOTS = 32;
-constexpr std::size_t LONGEST_NAME = 256;
-
-std::array<UNIT_SLOT, UNIT_SLOTS> UNITS;
 
 std::span<char*> ARGUMENTS;
 std::size_t NEXT_ARGUMENT = 1;  // argument 0 is the program
 
-UNIT_SLOT* FIND_SLOT(int UNIT) noexcept {
-  for (UNIT_SLOT& slot : UNITS) {
-    if (slot.USED && slot.NUMBER == UNIT) return &slot;
-  }
-  return nullptr;
-}
-
-// Forget what an earlier connection of the slot read ahead.
-void RESET_INPUT(UNIT_SLOT& slot) {
-  slot.IN_START = slot.IN_END = 0;
-  slot.IN_EOF = false;
-  slot.POS = 0;
-  slot.SIZE_SEEN = 0;
-}
-
-// Close the slot's file (never a standard stream) and forget the connection.
-void DISCONNECT(UNIT_SLOT& slot) {
-  RUN_ENDS_HELD hold;  // the event handler writes out connected units
-  if (slot.CONNECTED && !slot.CONSOLE && slot.FD != NO_FILE) SYS_CLOSE(slot.FD);
-  slot.CONNECTED = false;
-  slot.CONSOLE = false;
-  slot.FD = NO_FILE;
-  slot.HAS_ID = false;
-  slot.NUMBER_WIDTH = 0;
-  slot.OUT.READ_ONLY = false;
-  slot.OUT.CUT_PENDING = false;
-  slot.OUT.AS_UTF8 = false;
-  RESET_INPUT(slot);
-}
+constexpr std::size_t LONGEST_NAME = 256;
 
 // A unit opened again is first closed: its records are written out.
 void RELEASE(UNIT_SLOT& slot) {
@@ -67,7 +33,7 @@ UNIT_SLOT& CLAIM_SLOT(int UNIT) {
     return *own;
   }
   RUN_ENDS_HELD hold;
-  for (UNIT_SLOT& slot : UNITS) {
+  for (UNIT_SLOT& slot : UNIT_SLOTS()) {
     if (!slot.USED) {
       slot.NUMBER = UNIT;
       slot.USED = true;
@@ -130,24 +96,29 @@ std::string NAME_FOR_BLANK(int UNIT) {
   }
 }
 
+// The report of a failed open.
+REPORT REPORT_OF(OPEN_FAULT FAULT) {
+  switch (FAULT) {
+    case OPEN_FAULT::NOT_FOUND: return REPORT::FILE_NOT_FOUND;
+    case OPEN_FAULT::ACCESS_DENIED: return REPORT::ACCESS_DENIED;
+    case OPEN_FAULT::BAD_NAME: return REPORT::BAD_FILE_NAME;
+    case OPEN_FAULT::NO_SUCH_DEVICE: return REPORT::NO_SUCH_DEVICE;
+    default: return REPORT::OPEN_FAILURE;
+  }
+}
+
 // The unit that already has the disk file ID open, if any.
 const UNIT_SLOT* HOLDER_OF(const FILE_ID& ID, const UNIT_SLOT& self) {
-  for (const UNIT_SLOT& slot : UNITS) {
+  for (const UNIT_SLOT& slot : UNIT_SLOTS()) {
     if (&slot != &self && slot.CONNECTED && slot.HAS_ID && slot.ID == ID) return &slot;
   }
   return nullptr;
 }
 
-// Close every unit and end the process; the records are written out already.
-[[noreturn]] void CLOSE_ALL_AND_EXIT(std::uint32_t STATUS) {
-  for (UNIT_SLOT& slot : UNITS) DISCONNECT(slot);
-  SYS_EXIT(STATUS);
-}
-
 }  // namespace
 
 void FLUSH_ALL_UNITS() {
-  for (UNIT_SLOT& slot : UNITS) {
+  for (UNIT_SLOT& slot : UNIT_SLOTS()) {
     if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUT);
   }
 }
@@ -158,7 +129,7 @@ void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
 }
 
 void RESET_UNITS_FOR_NEW_RUN() {
-  for (UNIT_SLOT& slot : UNITS) {
+  for (UNIT_SLOT& slot : UNIT_SLOTS()) {
     DISCONNECT(slot);
     slot.USED = false;
   }
@@ -179,7 +150,7 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
   if (TOO_LONG || name.find('\0') != std::string::npos) FAIL_IO(REPORT::BAD_FILE_NAME, UNIT, 0);
 
   const OPENED file = SYS_OPEN_FILE(name, S == STATUS::UNKNOWN);
-  if (file.FAILURE != REPORT::NONE) FAIL_IO(file.FAILURE, UNIT, file.REASON);
+  if (file.FAULT != OPEN_FAULT::NONE) FAIL_IO(REPORT_OF(file.FAULT), UNIT, file.REASON);
   // An output file must not be a file that another unit has open. Opening did
   // not change an existing file, so it is left exactly as it was.
   if (S == STATUS::UNKNOWN && file.REGULAR) {
@@ -240,13 +211,6 @@ void FLUSH_CONSOLE() {
   }
 }
 
-std::string_view UNIT_NAME(int UNIT) {
-  if (const UNIT_SLOT* slot = FIND_SLOT(UNIT)) return slot->NAME;
-  if (UNIT == CONSOLE_OUT) return "CONOUT$";
-  if (UNIT == CONSOLE_IN) return "CONIN$";
-  return {};
-}
-
 int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL) {
   UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, REPORT::WRITE_FAILURE);
   if (slot.NUMBER_WIDTH != 0) return slot.NUMBER_WIDTH;
@@ -263,40 +227,24 @@ int NUMBER_WIDTH(int UNIT, int NORMAL, std::int32_t NUMNP, std::int32_t NUMEL) {
   return slot.NUMBER_WIDTH;
 }
 
-std::uint64_t FILE_BYTES_WRITTEN() noexcept {
-  std::uint64_t total = 0;
-  for (const UNIT_SLOT& slot : UNITS) {
-    const bool console = slot.NUMBER == CONSOLE_OUT || slot.NUMBER == CONSOLE_IN || slot.NUMBER == 0;
-    if (slot.CONNECTED && !console) total += slot.OUT.HANDED + slot.OUT.LEN.load();
-  }
-  return total;
-}
-
-void DRAIN_CONSOLE_FOR_EXIT() noexcept {
-  if (UNIT_SLOT* console = FIND_SLOT(CONSOLE_OUT); console != nullptr && console->CONNECTED) {
-    OUTPUT_DRAIN_FOR_EXIT(console->OUT);
-  }
-}
-
-void DRAIN_ALL_FOR_EXIT() noexcept {
-  for (UNIT_SLOT& slot : UNITS) {
-    if (slot.CONNECTED) OUTPUT_DRAIN_FOR_EXIT(slot.OUT);
-  }
-}
-
 // The records are written out first, open to the signals (a blocked write
-// stays interruptible); after that no signal changes how the run ends.
+// stays interruptible).
 void STOP_RUN(int STATUS) {
   FLUSH_ALL_UNITS();
-  SYS_HOLD_RUN_ENDS();
-  CLOSE_ALL_AND_EXIT(static_cast<std::uint32_t>(STATUS));
+  END_RUN_WRITTEN_OUT({}, static_cast<std::uint32_t>(STATUS));
 }
 
 void STOP_RUN_CODE(std::string_view TEXT, int CODE) {
   PROGRESS_ERASE();
   FLUSH_ALL_UNITS();
-  SYS_HOLD_RUN_ENDS();
-  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), TEXT);
-  WRITE_IGNORING_ERRORS(SYS_STANDARD(2), "\n");
-  CLOSE_ALL_AND_EXIT(static_cast<std::uint32_t>(CODE));
+  END_RUN_WRITTEN_OUT(TEXT, static_cast<std::uint32_t>(CODE));
+}
+
+void WARN(std::string_view TEXT) {
+  PROGRESS_ERASE();
+  FLUSH_CONSOLE();
+  const SYS_FILE err = SYS_STANDARD(2);
+  WRITE_IGNORING_ERRORS(err, "kovaconv: warning: ");
+  WRITE_IGNORING_ERRORS(err, TEXT);
+  WRITE_IGNORING_ERRORS(err, "\n");
 }

@@ -3,13 +3,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "recordio/buffers/unit_table.h"
 #include "recordio/records/output.h"
-
-inline constexpr int CONSOLE_OUT = -1;  // standard output, "CONOUT$"
-inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"
+#include "recordio/run_end/run_end.h"
 
 enum class STATUS { OLD, UNKNOWN };
-enum class FORM { FORMATTED, UNFORMATTED };
 
 // Where a file name comes from: a 20-character answer or work-list line (or a
 // name standing in for a blank one), whose trimmed name may hold at most 256
@@ -19,17 +17,14 @@ enum class NAME_FROM { DIALOGUE, COMMAND_LINE };
 // Remember the process arguments: a blank file name takes the next unused one.
 void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
 
-// Route control-C, control-BREAK and window-close (on POSIX systems SIGINT,
-// SIGQUIT, SIGHUP, and SIGTERM too) to their end of the run, make a write
-// refused by a closed pipe or the file-size limit a report instead of a kill,
-// make memory that cannot be had the out-of-memory end, and set the console up
-// for the run (code page 932 where the system has console code pages).
-void INSTALL_RUN_ENDS();
-
 // Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends
 // the run with its report.
 void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F,
                NAME_FROM FROM = NAME_FROM::DIALOGUE);
+
+// The slot of a connected unit; the console units connect on first use.
+// A unit that is not connected ends the run with report WHICH ("Bad file descriptor").
+UNIT_SLOT& CONNECTED_UNIT(int UNIT, REPORT WHICH);
 
 // The output of an open formatted unit; the console output is connected on
 // first use.
@@ -45,13 +40,6 @@ void FLUSH_CONSOLE();
 // refused write is reported instead of a normal end).
 void FLUSH_ALL_UNITS();
 
-// Bytes written to the files of the run so far (the console not counted),
-// those still in the output buffers included.
-std::uint64_t FILE_BYTES_WRITTEN() noexcept;
-
-// The file name of a unit as reports show it.
-std::string_view UNIT_NAME(int UNIT);
-
 // For a process that runs the converter more than once (the fuzz targets, which
 // return from the exit of each run): close every unit still open, without
 // writing anything out, free every slot, start again at the first command-line
@@ -65,3 +53,7 @@ void RESET_UNITS_FOR_NEW_RUN();
 // Stop with a code: TEXT as one line on standard error, close all units,
 // exit with CODE (its low 8 bits reach the parent).
 [[noreturn]] void STOP_RUN_CODE(std::string_view TEXT, int CODE);
+
+// One warning line on standard error ("kovaconv: warning: " + TEXT); the
+// console output is written out first so that the lines keep their order.
+void WARN(std::string_view TEXT);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "recordio/run_end/report_numbers.h"
+
 namespace {
 
 std::error_code SYSTEM_ERROR(SYS_ERROR E) { return {E, std::system_category()}; }

@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/run_end/report_numbers.h"
-
 // An open file: a descriptor on POSIX systems, a handle on Windows.
 using SYS_FILE = std::intptr_t;
 inline constexpr SYS_FILE NO_FILE = -1;
@@ -37,25 +35,28 @@ struct FILE_ID {
 // False when the system gives no identity for the file (a pipe, say).
 bool SYS_FILE_ID(SYS_FILE F, FILE_ID& ID) noexcept;
 
+// Why an open failed, as the system said it.
+enum class OPEN_FAULT { NONE, NOT_FOUND, ACCESS_DENIED, BAD_NAME, NO_SUCH_DEVICE, OTHER };
+
 struct OPENED {
   SYS_FILE FD = NO_FILE;
   bool READ_ONLY = false;  // writing was refused, reading allowed
   bool REGULAR = false;    // a disk file: it can be cut and has an identity
   FILE_ID ID;
-  REPORT FAILURE = REPORT::NONE;  // when the open failed: its report
-  SYS_ERROR REASON = 0;    // ... and the system's reason (0: none to show)
+  OPEN_FAULT FAULT = OPEN_FAULT::NONE;  // when the open failed: why
+  SYS_ERROR REASON = 0;    // ... and the system's code (0: none to show)
 };
 
-inline OPENED OPEN_FAILED(REPORT FAILURE, SYS_ERROR REASON) {
+inline OPENED OPEN_FAILED(OPEN_FAULT FAULT, SYS_ERROR REASON) {
   OPENED o;
-  o.FAILURE = FAILURE;
+  o.FAULT = FAULT;
   o.REASON = REASON;
   return o;
 }
 
 // Open NAME for reading and writing, or for reading only where writing is
 // refused for permission. CREATE_ABSENT: an absent file is created empty. Nothing
-// about an existing file changes. Failure sets REPORT by the system's reason.
+// about an existing file changes. Failure sets FAULT by the system's reason.
 OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT);
 
 // Open NAME for reading only (the sibling tools' reads); 0, or the system's
@@ -125,10 +126,18 @@ void SYS_CLOSE(SYS_FILE F) noexcept;
 // The system's own text for E, one line, kept in BUF.
 std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept;
 
-// Route the events that end the run to END_RUN_ON_EVENT, make a write refused
+// The events that end the run. TERMINATED (SIGTERM) exists on POSIX systems only.
+enum class END_EVENT { CONTROL_C, CONTROL_BREAK, WINDOW_CLOSE, TERMINATED };
+
+// What an event calls: on the signal, or on a thread of the system's own with
+// the main flow stopped where it was, in either case as if the main flow were
+// interrupted there. It ends the process and never returns.
+using END_EVENT_HANDLER = void (*)(END_EVENT) noexcept;
+
+// Route the events that end the run to ON_EVENT, make a write refused
 // by a closed pipe or a size limit a report instead of a kill, and set the
 // console up for the run's bytes.
-void SYS_PREPARE_RUN_ENDS();
+void SYS_PREPARE_RUN_ENDS(END_EVENT_HANDLER ON_EVENT);
 
 // The events that end the run wait while the output state changes and, once
 // the run is ending, for good; never during a write itself. Holds nest; each
@@ -154,10 +163,3 @@ class RUN_ENDS_HELD {
 // POSIX systems death by SIGINT, status 130 in a shell; on Windows the status
 // C000013A).
 [[noreturn]] void SYS_EXIT_INTERRUPTED() noexcept;
-
-// Called by the system layer when an event ends the run: on the signal, or on
-// a thread of the system's own with the main flow stopped where it was, in
-// either case as if the main flow were interrupted there. Never returns.
-// TERMINATED (SIGTERM) exists on POSIX systems only.
-enum class END_EVENT { CONTROL_C, CONTROL_BREAK, WINDOW_CLOSE, TERMINATED };
-[[noreturn]] void END_RUN_ON_EVENT(END_EVENT E) noexcept;

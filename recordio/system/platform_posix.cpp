@@ -21,15 +21,15 @@ namespace {
 
 int DESCRIPTOR(SYS_FILE F) { return static_cast<int>(F); }
 
-REPORT REPORT_FOR_OPEN_ERROR(int err) {
+OPEN_FAULT FAULT_OF(int err) {
   switch (err) {
     case ENOENT:
-    case ENOTDIR: return REPORT::FILE_NOT_FOUND;
+    case ENOTDIR: return OPEN_FAULT::NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EISDIR: return REPORT::ACCESS_DENIED;
-    case ENAMETOOLONG: return REPORT::BAD_FILE_NAME;
-    default: return REPORT::OPEN_FAILURE;
+    case EISDIR: return OPEN_FAULT::ACCESS_DENIED;
+    case ENAMETOOLONG: return OPEN_FAULT::BAD_NAME;
+    default: return OPEN_FAULT::OTHER;
   }
 }
 
@@ -37,7 +37,7 @@ bool REFUSED_FOR_WRITING(int err) {
   return err == EACCES || err == EROFS || err == EPERM || err == ETXTBSY;
 }
 
-OPENED FAILED_WITH(int err) { return OPEN_FAILED(REPORT_FOR_OPEN_ERROR(err), err); }
+OPENED FAILED_WITH(int err) { return OPEN_FAILED(FAULT_OF(err), err); }
 
 // How long an exit waits for a pipe or terminal that takes no bytes.
 constexpr int STALL_LIMIT_MS = 400;
@@ -54,13 +54,16 @@ sigset_t END_SIGNALS() noexcept {
   return signals;
 }
 
-// Runs on the signal; END_RUN_ON_EVENT is async-signal-safe.
+// Set once, before the signals are routed to ON_END_SIGNAL.
+END_EVENT_HANDLER ON_EVENT = nullptr;
+
+// Runs on the signal; the handler is async-signal-safe and ends the process.
 void ON_END_SIGNAL(int signal) {
   switch (signal) {
-    case SIGQUIT: END_RUN_ON_EVENT(END_EVENT::CONTROL_BREAK);
-    case SIGHUP: END_RUN_ON_EVENT(END_EVENT::WINDOW_CLOSE);
-    case SIGTERM: END_RUN_ON_EVENT(END_EVENT::TERMINATED);
-    default: END_RUN_ON_EVENT(END_EVENT::CONTROL_C);
+    case SIGQUIT: ON_EVENT(END_EVENT::CONTROL_BREAK); break;
+    case SIGHUP: ON_EVENT(END_EVENT::WINDOW_CLOSE); break;
+    case SIGTERM: ON_EVENT(END_EVENT::TERMINATED); break;
+    default: ON_EVENT(END_EVENT::CONTROL_C); break;
   }
 }
 
@@ -100,7 +103,7 @@ OPENED SYS_OPEN_FILE(const std::string& NAME, bool CREATE_ABSENT) {
   }
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
-    return OPEN_FAILED(REPORT::ACCESS_DENIED, 0);
+    return OPEN_FAILED(OPEN_FAULT::ACCESS_DENIED, 0);
   }
   o.FD = fd;
   o.REGULAR = S_ISREG(st.st_mode);
@@ -286,7 +289,8 @@ std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept {
   return {BUF.data(), take};
 }
 
-void SYS_PREPARE_RUN_ENDS() {
+void SYS_PREPARE_RUN_ENDS(END_EVENT_HANDLER HANDLER) {
+  ON_EVENT = HANDLER;
   struct sigaction action {};
   action.sa_handler = ON_END_SIGNAL;
   // One at a time: a second signal waits until the process is gone.

@@ -53,20 +53,20 @@ bool ON_MISSING_DRIVE(const std::string& NAME) {
 // every SDK's headers).
 constexpr DWORD NO_SUCH_DEVICE = 433;
 
-REPORT REPORT_FOR_OPEN_ERROR(const std::string& NAME, DWORD err) {
+OPEN_FAULT FAULT_OF(const std::string& NAME, DWORD err) {
   switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case NO_SUCH_DEVICE:
-      if (ON_MISSING_DRIVE(NAME)) return REPORT::NO_SUCH_DEVICE;
-      return err == NO_SUCH_DEVICE ? REPORT::OPEN_FAILURE : REPORT::FILE_NOT_FOUND;
-    case ERROR_INVALID_DRIVE: return REPORT::NO_SUCH_DEVICE;
-    case ERROR_ACCESS_DENIED: return REPORT::ACCESS_DENIED;
+      if (ON_MISSING_DRIVE(NAME)) return OPEN_FAULT::NO_SUCH_DEVICE;
+      return err == NO_SUCH_DEVICE ? OPEN_FAULT::OTHER : OPEN_FAULT::NOT_FOUND;
+    case ERROR_INVALID_DRIVE: return OPEN_FAULT::NO_SUCH_DEVICE;
+    case ERROR_ACCESS_DENIED: return OPEN_FAULT::ACCESS_DENIED;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY: return REPORT::BAD_FILE_NAME;
-    default: return REPORT::OPEN_FAILURE;
+    case ERROR_DIRECTORY: return OPEN_FAULT::BAD_NAME;
+    default: return OPEN_FAULT::OTHER;
   }
 }
 
@@ -77,7 +77,7 @@ bool REFUSED_FOR_WRITING(DWORD err) {
 }
 
 OPENED FAILED_WITH(const std::string& NAME, DWORD err) {
-  return OPEN_FAILED(REPORT_FOR_OPEN_ERROR(NAME, err), static_cast<SYS_ERROR>(err));
+  return OPEN_FAILED(FAULT_OF(NAME, err), static_cast<SYS_ERROR>(err));
 }
 
 // The full path of NAME (relative names joined to the current directory),
@@ -129,6 +129,9 @@ std::atomic<UINT> CODE_PAGE_BEFORE{0};
 // The thread of the main flow, which an event stops before ending the run.
 HANDLE MAIN_THREAD = nullptr;
 
+// What an event calls to end the run; set before events are routed here.
+END_EVENT_HANDLER ON_EVENT = nullptr;
+
 // The event arrives on a thread of the system's own. Once the main flow holds
 // no lock, it is stopped where it is, so that the run ends exactly as a signal
 // ends it elsewhere: whatever the main flow was doing is left as it was, and
@@ -148,7 +151,8 @@ BOOL WINAPI ON_CONSOLE_EVENT(DWORD type) {
     context.ContextFlags = CONTEXT_CONTROL;
     ::GetThreadContext(MAIN_THREAD, &context);  // returns once the thread has stopped
   }
-  END_RUN_ON_EVENT(event);
+  ON_EVENT(event);
+  return TRUE;
 }
 
 }  // namespace
@@ -358,7 +362,8 @@ std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept {
 // Console records are code page 932 bytes: a console shows them so for the
 // run, and gets its own code page back at the end. A refused write is a
 // failed call here, never a kill, so nothing needs setting for it.
-void SYS_PREPARE_RUN_ENDS() {
+void SYS_PREPARE_RUN_ENDS(END_EVENT_HANDLER HANDLER) {
+  ON_EVENT = HANDLER;
   EVENT_LOCK();
   ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &MAIN_THREAD, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
