@@ -10,6 +10,7 @@
 #include <random>
 
 #include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
 #include "recordio/records/list.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
 #include "recordio/records/list.h"
 #include "recordio/system/platform.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
 #include "tests/record_notation.h"
 
 namespace {

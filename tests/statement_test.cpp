@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 
+#include "recordio/records/formatted.h"
 #include "recordio/records/list.h"
 #include "recordio/records/statement.h"
 #include "tests/record_notation.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Formatted write statements.
+// The FORMATs of formatted write statements and the editing of one field.
 //
 // A FORMAT is written as text, e.g. "(I5,2(',',I5),6(',',1PE12.4))", and parsed
 // at compile time into a flat list of steps, its groups written out pass by
@@ -13,12 +13,11 @@
 // nested groups n( ... ). Widths are at most 255 columns.
 #include <array>
 #include <cstdint>
-#include <initializer_list>
+#include <cstring>
 #include <span>
 #include <string_view>
 
 #include "recordio/edit/items.h"
-#include "recordio/records/output.h"
 
 // GROUP and END appear only while a FORMAT is parsed.
 enum class EDIT : std::uint8_t { I, E, F, A, TR, LIT, SLASH, SCALE, GROUP, END };
@@ -303,12 +302,25 @@ consteval FORMAT PARSE_FORMAT_WIDTH(std::string_view TEXT) {
   return PARSE_FORMAT(FILL_WIDTH<W>(TEXT).VIEW());
 }
 
-// One formatted write statement on the output O: the FORMAT F walked with ITEMS.
-void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS);
-
-// The same statement on an open unit.
-void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::span<const ITEM> ITEMS);
-void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::initializer_list<ITEM> ITEMS);
+// W columns of C at OUT. Fields are narrow and their blanks few: up to eight
+// columns are stored as two overlapping words, cheaper than a library call,
+// which this runs for nearly every field.
+inline void FILL_COLUMNS(char* out, int w, char c) {
+  if (w > 8) {
+    std::memset(out, c, static_cast<std::size_t>(w));
+    return;
+  }
+  const std::uint32_t word = 0x01010101U * static_cast<unsigned char>(c);
+  if (w >= 4) {
+    std::memcpy(out, &word, 4);
+    std::memcpy(out + w - 4, &word, 4);
+  } else if (w >= 2) {
+    std::memcpy(out, &word, 2);
+    std::memcpy(out + w - 2, &word, 2);
+  } else if (w == 1) {
+    *out = c;
+  }
+}
 
 // Field editing, shared with list-directed statements. Each writes exactly W
 // columns at OUT; a value that does not fit gives W asterisks.
