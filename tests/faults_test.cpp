@@ -60,14 +60,14 @@ e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<st
 
 // What the undisturbed run writes: its files and its console output. A run
 // that wrote no step (ERR says so) ends with status 3.
-struct NORMAL { FILES FILES_; std::string OUT; };
+struct NORMAL { FILES FILES_; std::string STDOUT; };
 NORMAL NORMAL_RUN(const std::string& result, std::string_view answers, std::string_view err = "") {
   e2e::SCRATCH s;
   PREPARE(s, result);
   const e2e::RUN r = CONVERT(s, answers);
   EXPECT_EQ(r.STATUS, err.empty() ? 0 : 3);
   EXPECT_EQ(r.ERR, err);
-  return {s.FILES({"WORK.LST"}), r.OUT};
+  return {s.FILES({"WORK.LST"}), r.STDOUT};
 }
 
 // Each file the run left is a whole-record prefix of its normal contents (the
@@ -89,9 +89,9 @@ void EXPECT_WHOLE_RECORDS(const e2e::SCRATCH& s, const e2e::RUN& r, const NORMAL
   if (whole) {
     EXPECT_EQ(s.FILES({"WORK.LST"}).size(), normal.FILES_.size());
   }
-  expect_prefix("console", r.OUT, normal.OUT);
+  expect_prefix("console", r.STDOUT, normal.STDOUT);
   if (!r.ERR.empty()) {
-    EXPECT_EQ(r.OUT.find("NORMAL TERMINATION"), std::string::npos);
+    EXPECT_EQ(r.STDOUT.find("NORMAL TERMINATION"), std::string::npos);
   }
 }
 
@@ -180,7 +180,7 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
   ASSERT_EQ(::write(in[1], asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
   std::string shown;
   char buf[4096];
-  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].OUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
+  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].STDOUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
     shown.append(buf, static_cast<std::size_t>(n));
   ::close(out[0]);
   ASSERT_EQ(::write(in[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
@@ -279,7 +279,7 @@ TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
     }
     probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
     ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
-    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.OUT)));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.STDOUT)));
     std::string written;
     int fifo = -1;
     if (c.writing) {
@@ -305,7 +305,7 @@ TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
     EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
               e2e::SEVERE(24, 10, (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string()));
     EXPECT_TRUE((c.writing ? written : s.READ("out.dat")) == (c.writing ? first : none).FILES_.at("out.dat"));
-    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.OUT.substr(0, first.OUT.find("\r\n\r\n   <<<<<")));
+    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.STDOUT.substr(0, first.STDOUT.find("\r\n\r\n   <<<<<")));
 
     // The siblings' reader, past the model part when the file shrinks.
     if (c.writing) continue;
@@ -337,7 +337,7 @@ TEST(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
 
   probe::LIVE first(s, std::vector<std::string>{KOVACONV_EXE});
   ASSERT_EQ(::write(first.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
-  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.STDOUT)));
   const std::string before = s.READ("out.dat");
   const e2e::RUN second = other.CONVERT(femap);
   EXPECT_EQ(second.STATUS, 30);
@@ -410,7 +410,7 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
     const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
     ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
-    const std::string question = normal.OUT.substr(0, STEP_QUESTION_END(normal.OUT));
+    const std::string question = normal.STDOUT.substr(0, STEP_QUESTION_END(normal.STDOUT));
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, question.size()));
     ::kill(run.PID, SIGTERM);
     EXPECT_EQ(run.FINISH_WITHIN(std::chrono::seconds(3)), 143);
@@ -436,7 +436,7 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
     ASSERT_EQ(::write(run.INPUT, b.ANSWERS.data(), b.ANSWERS.size()), static_cast<ssize_t>(b.ANSWERS.size()));
     // The pipe fills long before the first step is written out.
-    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.STDOUT)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto signalled = CLOCK::now();
     ::kill(run.PID, b.SIGNAL);
@@ -484,7 +484,7 @@ TEST(Faults, ControlCStopsTheCallingScript) {
     if (c.INPUT.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // blocked on the FIFO by now
     } else {
-      ASSERT_TRUE(probe::WAIT_FOR_SIZE(out, STEP_QUESTION_END(normal.OUT)));
+      ASSERT_TRUE(probe::WAIT_FOR_SIZE(out, STEP_QUESTION_END(normal.STDOUT)));
     }
     ::kill(-shell, SIGINT);
     // A loop that went on would wait for ever at its next run: give it 5 s.

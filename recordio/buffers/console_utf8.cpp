@@ -22,8 +22,8 @@ bool OPEN_CONVERTER() {
 }
 
 // One iconv step; false with errno set when it stopped short.
-bool CONVERT_STEP(char*& IN, std::size_t& LEFT, char*& OUT, std::size_t& ROOM) noexcept {
-  return ::iconv(CONVERTER, &IN, &LEFT, &OUT, &ROOM) != static_cast<std::size_t>(-1);
+bool CONVERT_STEP(char*& SOURCE, std::size_t& LEFT, char*& SINK, std::size_t& ROOM) noexcept {
+  return ::iconv(CONVERTER, &SOURCE, &LEFT, &SINK, &ROOM) != static_cast<std::size_t>(-1);
 }
 
 }  // namespace
@@ -41,32 +41,32 @@ bool CONSOLE_SHOWS_UTF8(SYS_FILE F) {
 
 std::string CP932_TEXT_TO_UTF8(std::string_view TEXT) {
   constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
-  std::string OUT;
+  std::string SINK;
   if (!OPEN_CONVERTER()) {
-    for (const char C : TEXT) OUT += static_cast<unsigned char>(C) < 0x80 ? std::string_view(&C, 1) : REPLACEMENT;
-    return OUT;
+    for (const char C : TEXT) SINK += static_cast<unsigned char>(C) < 0x80 ? std::string_view(&C, 1) : REPLACEMENT;
+    return SINK;
   }
-  std::string IN(TEXT);
-  char* FROM = IN.data();
-  std::size_t FROM_LEFT = IN.size();
+  std::string SOURCE(TEXT);
+  char* FROM = SOURCE.data();
+  std::size_t FROM_LEFT = SOURCE.size();
   char BUF[256];
   while (FROM_LEFT > 0) {
     char* TO = BUF;
     std::size_t TO_LEFT = sizeof BUF;
     const bool WHOLE = CONVERT_STEP(FROM, FROM_LEFT, TO, TO_LEFT);
-    OUT.append(BUF, static_cast<std::size_t>(TO - BUF));
+    SINK.append(BUF, static_cast<std::size_t>(TO - BUF));
     if (!WHOLE && errno != E2BIG) {  // an invalid or cut-off sequence: skip one byte
-      OUT += REPLACEMENT;
+      SINK += REPLACEMENT;
       ++FROM;
       --FROM_LEFT;
     }
   }
-  return OUT;
+  return SINK;
 }
 
-std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept {
-  char* TO = OUT.data();
-  std::size_t ROOM = OUT.size();
+std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> SINK) noexcept {
+  char* TO = SINK.data();
+  std::size_t ROOM = SINK.size();
   if (!OPEN_CONVERTER() || ROOM < 4) {
     const std::size_t N = TEXT.copy(TO, ROOM);
     TEXT.remove_prefix(N);
@@ -75,30 +75,30 @@ std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> OUT) noexcept 
   if (HOLDING_LEAD && !TEXT.empty()) {
     HOLDING_LEAD = false;
     char PAIR[2] = {HELD_LEAD, TEXT.front()};
-    char* IN = PAIR;
+    char* SOURCE = PAIR;
     std::size_t LEFT = 2;
-    if (CONVERT_STEP(IN, LEFT, TO, ROOM)) {
+    if (CONVERT_STEP(SOURCE, LEFT, TO, ROOM)) {
       TEXT.remove_prefix(1);
     } else {  // no character after all: the lead byte passes as it is
       *TO++ = HELD_LEAD;
       --ROOM;
     }
   }
-  char* IN = const_cast<char*>(TEXT.data());  // iconv only reads its input
+  char* SOURCE = const_cast<char*>(TEXT.data());  // iconv only reads its input
   std::size_t LEFT = TEXT.size();
-  while (LEFT > 0 && ROOM > 0 && !CONVERT_STEP(IN, LEFT, TO, ROOM)) {
+  while (LEFT > 0 && ROOM > 0 && !CONVERT_STEP(SOURCE, LEFT, TO, ROOM)) {
     if (errno == EILSEQ && ROOM > 0) {
-      *TO++ = *IN++;
+      *TO++ = *SOURCE++;
       --LEFT;
       --ROOM;
     } else if (errno == EINVAL) {  // a lead byte at the end of TEXT
-      HELD_LEAD = *IN++;
+      HELD_LEAD = *SOURCE++;
       --LEFT;
       HOLDING_LEAD = true;
     } else {
-      break;  // OUT is full
+      break;  // SINK is full
     }
   }
-  TEXT = std::string_view(IN, LEFT);
-  return static_cast<std::size_t>(TO - OUT.data());
+  TEXT = std::string_view(SOURCE, LEFT);
+  return static_cast<std::size_t>(TO - SINK.data());
 }

@@ -36,9 +36,9 @@ void DISCONNECT(UNIT_SLOT& slot) {
   slot.FD = NO_FILE;
   slot.HAS_ID = false;
   slot.NUMBER_WIDTH = 0;
-  slot.OUT.READ_ONLY = false;
-  slot.OUT.CUT_PENDING = false;
-  slot.OUT.AS_UTF8 = false;
+  slot.OUTGOING.READ_ONLY = false;
+  slot.OUTGOING.CUT_PENDING = false;
+  slot.OUTGOING.AS_UTF8 = false;
   RESET_INPUT(slot);
 }
 
@@ -53,20 +53,20 @@ std::uint64_t FILE_BYTES_WRITTEN() noexcept {
   std::uint64_t total = 0;
   for (const UNIT_SLOT& slot : UNITS) {
     const bool console = slot.NUMBER == CONSOLE_OUT || slot.NUMBER == CONSOLE_IN || slot.NUMBER == 0;
-    if (slot.CONNECTED && !console) total += slot.OUT.HANDED + slot.OUT.LEN.load();
+    if (slot.CONNECTED && !console) total += slot.OUTGOING.HANDED + slot.OUTGOING.LEN.load();
   }
   return total;
 }
 
 void DRAIN_CONSOLE_FOR_EXIT() noexcept {
   if (UNIT_SLOT* console = FIND_SLOT(CONSOLE_OUT); console != nullptr && console->CONNECTED) {
-    OUTPUT_DRAIN_FOR_EXIT(console->OUT);
+    OUTPUT_DRAIN_FOR_EXIT(console->OUTGOING);
   }
 }
 
 void DRAIN_ALL_FOR_EXIT() noexcept {
   for (UNIT_SLOT& slot : UNITS) {
-    if (slot.CONNECTED) OUTPUT_DRAIN_FOR_EXIT(slot.OUT);
+    if (slot.CONNECTED) OUTPUT_DRAIN_FOR_EXIT(slot.OUTGOING);
   }
 }
 

@@ -29,11 +29,11 @@ struct UNIT_SLOT {
   FORM F = FORM::FORMATTED;
   bool HAS_ID = false;     // ID names the file (for the same-file check)
   FILE_ID ID;
-  OUTPUT OUT;
+  OUTPUT OUTGOING;
 
   // Text input: bytes read ahead, [IN_START, IN_END) not yet taken. The
   // buffer has a fixed size; a longer line passes through it.
-  std::vector<char> IN;
+  std::vector<char> INCOMING;
   std::size_t IN_START = 0;
   std::size_t IN_END = 0;
   bool IN_EOF = false;

@@ -129,26 +129,26 @@ inline constexpr char DIGIT_PAIRS[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The N lowest decimal digits of U, leading zeros included, into OUT[0..N).
+// The N lowest decimal digits of U, leading zeros included, into TO[0..N).
 // Inline: it runs for every field of every record. Once U fits 32 bits (at
 // once for nearly every field) the divisions are the cheaper 32-bit ones.
-inline void PUT_DIGITS(char* OUT, std::uint64_t U, int N) {
+inline void PUT_DIGITS(char* TO, std::uint64_t U, int N) {
   int i = N;
   for (; i >= 2 && U > 0xFFFFFFFFU; U /= 100) {
     i -= 2;
     const char* pair = DIGIT_PAIRS + 2 * (U % 100);
-    OUT[i] = pair[0];
-    OUT[i + 1] = pair[1];
+    TO[i] = pair[0];
+    TO[i + 1] = pair[1];
   }
   // Below 2^32 now, unless at most one digit is left to write.
   auto u = static_cast<std::uint32_t>(i >= 2 ? U : U % 10);
   for (; i >= 2; u /= 100) {
     i -= 2;
     const char* pair = DIGIT_PAIRS + 2 * (u % 100);
-    OUT[i] = pair[0];
-    OUT[i + 1] = pair[1];
+    TO[i] = pair[0];
+    TO[i + 1] = pair[1];
   }
-  if (i == 1) OUT[0] = static_cast<char>('0' + u % 10);
+  if (i == 1) TO[0] = static_cast<char>('0' + u % 10);
 }
 
 constexpr std::uint64_t POWER_OF_TEN(int N) { return TENS_TABLE[static_cast<std::size_t>(N)]; }
@@ -202,45 +202,45 @@ inline auto DIGITS_WORD(std::uint64_t U) {
   }
 }
 
-// The low N (4..16) bytes of a word made in registers into OUT[0..N), as one
+// The low N (4..16) bytes of a word made in registers into TO[0..N), as one
 // or two stores straight from the registers (overlapping where N is not 8 or
 // 16): copying a part of a word through memory would read back its own store.
 template <int N, typename WORD>
-inline void STORE_LOW_BYTES(char* OUT, WORD V) {
+inline void STORE_LOW_BYTES(char* TO, WORD V) {
   static_assert(N >= 4 && N <= 16 && N <= static_cast<int>(sizeof(WORD)));
   if constexpr (N <= 8) {
     const auto lo = static_cast<std::uint32_t>(V);
     const auto hi = static_cast<std::uint32_t>(V >> (8 * (N - 4)));
     if constexpr (N == 8) {
       const auto w = static_cast<std::uint64_t>(V);
-      __builtin_memcpy(OUT, &w, 8);
+      __builtin_memcpy(TO, &w, 8);
     } else {
-      __builtin_memcpy(OUT, &lo, 4);
-      __builtin_memcpy(OUT + (N - 4), &hi, 4);
+      __builtin_memcpy(TO, &lo, 4);
+      __builtin_memcpy(TO + (N - 4), &hi, 4);
     }
   } else {
     const auto lo = static_cast<std::uint64_t>(V);
     const auto hi = static_cast<std::uint64_t>(V >> (8 * (N - 8)));
-    __builtin_memcpy(OUT, &lo, 8);
-    __builtin_memcpy(OUT + (N - 8), &hi, 8);
+    __builtin_memcpy(TO, &lo, 8);
+    __builtin_memcpy(TO + (N - 8), &hi, 8);
   }
 }
 
-// The N (1..16) lowest decimal digits of U < 10^16 into OUT[0..N), leading
-// zeros included. Writes 8 or 16 bytes from OUT: the columns after the N
+// The N (1..16) lowest decimal digits of U < 10^16 into TO[0..N), leading
+// zeros included. Writes 8 or 16 bytes from TO: the columns after the N
 // digits hold rubbish for the caller to overwrite.
 template <int N>
-inline void PUT_DIGITS_WIDE(char* OUT, std::uint64_t U) {
+inline void PUT_DIGITS_WIDE(char* TO, std::uint64_t U) {
   static_assert(N >= 1 && N <= 16);
   if constexpr (N <= 8) {
     const std::uint64_t w = EIGHT_DIGITS(static_cast<std::uint32_t>(U)) >> (8 * (8 - N));
-    __builtin_memcpy(OUT, &w, 8);
+    __builtin_memcpy(TO, &w, 8);
   } else {
     const auto hi = static_cast<std::uint32_t>(U / 100000000);
     const std::uint64_t w = EIGHT_DIGITS(hi) >> (8 * (16 - N));
     const std::uint64_t lo = EIGHT_DIGITS(static_cast<std::uint32_t>(U - std::uint64_t{hi} * 100000000));
-    __builtin_memcpy(OUT, &w, 8);
-    __builtin_memcpy(OUT + (N - 8), &lo, 8);
+    __builtin_memcpy(TO, &w, 8);
+    __builtin_memcpy(TO + (N - 8), &lo, 8);
   }
 }
 

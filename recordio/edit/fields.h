@@ -1,7 +1,7 @@
 #pragma once
 // Field editors whose width and digit counts are compile-time constants, for
 // statements whose layout is known when the program is built. Each writes
-// exactly the W columns of its field at OUT and gives the same bytes as the
+// exactly the W columns of its field at TO and gives the same bytes as the
 // general editors (EDIT_I, EDIT_E, EDIT_NONFINITE), to which it hands
 // whatever is not its plain case: asterisks, NaN and the infinities,
 // subnormal values.
@@ -22,11 +22,11 @@
 
 // Iw.
 template <int W>
-inline void I_FIELD(char* OUT, std::int32_t V) {
+inline void I_FIELD(char* TO, std::int32_t V) {
   // Up to 8 columns of sign and digits come from one word: digits with
   // leading zeros, the zeros turned into blanks, the sign put in front.
   if (V <= -10000000 || V >= 100000000) {
-    EDIT_I(OUT, W, V);
+    EDIT_I(TO, W, V);
     return;
   }
   const bool neg = V < 0;
@@ -38,15 +38,15 @@ inline void I_FIELD(char* OUT, std::int32_t V) {
       std::uint32_t w = FOUR_DIGITS(mag);
       const int lead = 4 - n;
       w -= 0x10101010U & ((std::uint32_t{1} << (8 * lead)) - 1);
-      std::memset(OUT, ' ', W - 4);
-      std::memcpy(OUT + (W - 4), &w, 4);
-      if (neg) OUT[W - 5 + lead] = '-';
+      std::memset(TO, ' ', W - 4);
+      std::memcpy(TO + (W - 4), &w, 4);
+      if (neg) TO[W - 5 + lead] = '-';
       return;
     }
   }
   if constexpr (W < 8) {
     if (n + (neg ? 1 : 0) > W) {
-      EDIT_I(OUT, W, V);
+      EDIT_I(TO, W, V);
       return;
     }
   }
@@ -55,28 +55,28 @@ inline void I_FIELD(char* OUT, std::int32_t V) {
   w -= 0x1010101010101010ULL & ((std::uint64_t{1} << (8 * lead)) - 1);  // '0' - 0x10 = ' '
   if (neg) w += std::uint64_t{'-' - ' '} << (8 * (lead - 1));
   if constexpr (W >= 8) {
-    std::memset(OUT, ' ', W - 8);
-    std::memcpy(OUT + (W - 8), &w, 8);
+    std::memset(TO, ' ', W - 8);
+    std::memcpy(TO + (W - 8), &w, 8);
   } else {
     w >>= 8 * (8 - W);
-    std::memcpy(OUT, &w, W);
+    std::memcpy(TO, &w, W);
   }
 }
 
 // Aw (W > 0): the first W characters, or the text right-justified.
 template <int W>
-inline void A_FIELD(char* OUT, std::string_view T) {
+inline void A_FIELD(char* TO, std::string_view T) {
   if (T.size() >= static_cast<std::size_t>(W)) {
-    std::memcpy(OUT, T.data(), W);
+    std::memcpy(TO, T.data(), W);
   } else {
-    std::memset(OUT, ' ', W - T.size());
-    std::memcpy(OUT + (W - T.size()), T.data(), T.size());
+    std::memset(TO, ' ', W - T.size());
+    std::memcpy(TO + (W - T.size()), T.data(), T.size());
   }
 }
 
 // Ew.d with scale factor 0 or 1 (1PEw.d).
 template <int W, int D, int SCALE>
-inline void E_FIELD(char* OUT, double V) {
+inline void E_FIELD(char* TO, double V) {
   static_assert(SCALE == 0 || SCALE == 1);
   constexpr int N = D + SCALE;  // significant digits shown
   // Columns of a positive value: the digit before the point (1P), the point,
@@ -85,7 +85,7 @@ inline void E_FIELD(char* OUT, double V) {
   constexpr bool LEAD_ZERO = SCALE == 0 && W > NEED;
   const bool neg = std::signbit(V);
   if constexpr (N > 16 || W < NEED) {
-    EDIT_E(OUT, W, D, SCALE, V);
+    EDIT_E(TO, W, D, SCALE, V);
     return;
   } else {
     const auto bits = std::bit_cast<std::uint64_t>(V);
@@ -94,7 +94,7 @@ inline void E_FIELD(char* OUT, double V) {
     // for the field: all but zero go to the general editor.
     if (field == 0 || field == 0x7FF || (neg && W < NEED + 1)) {
       if (V != 0.0) {
-        EDIT_E(OUT, W, D, SCALE, V);
+        EDIT_E(TO, W, D, SCALE, V);
         return;
       }
       // Zero: no sign, no scale factor, "0." where it fits, D zeros, "E+00".
@@ -107,7 +107,7 @@ inline void E_FIELD(char* OUT, double V) {
         z[W - 4] = 'E', z[W - 3] = '+', z[W - 2] = '0', z[W - 1] = '0';
         return z;
       }();
-      std::memcpy(OUT, ZERO.data(), W);
+      std::memcpy(TO, ZERO.data(), W);
       return;
     }
     const decimal_tables::NORMAL n = decimal_tables::NORMAL_OF(bits, field);
@@ -142,10 +142,10 @@ inline void E_FIELD(char* OUT, double V) {
       const int blanks = start < 0 ? 0 : start;
       w |= 0x2020202020202020ULL & BELOW(blanks);
       if (neg && start >= 0) w = (w & ~BYTE(start)) | (std::uint64_t{'-'} << (8 * start));
-      if constexpr (BODY > 8) std::memset(OUT, ' ', BODY - 8);
-      std::memcpy(OUT + (BODY - 8), &w, 8);
-      if (neg && start < 0) OUT[BODY - 9] = '-';
-      std::memcpy(OUT + BODY, exponent, 4);
+      if constexpr (BODY > 8) std::memset(TO, ' ', BODY - 8);
+      std::memcpy(TO + (BODY - 8), &w, 8);
+      if (neg && start < 0) TO[BODY - 9] = '-';
+      std::memcpy(TO + BODY, exponent, 4);
       return;
     }
     std::array<char, W + 16> f;
@@ -163,7 +163,7 @@ inline void E_FIELD(char* OUT, double V) {
       if (LEAD_ZERO && !(neg && W == NEED + 1)) f[--start] = '0';
     }
     if (neg) f[start - 1] = '-';
-    std::memcpy(OUT, f.data(), W);
+    std::memcpy(TO, f.data(), W);
   }
 }
 
@@ -173,10 +173,10 @@ inline void E_FIELD(char* OUT, double V) {
 // across a limit of the fixed form is it looked at before the digits are made
 // a second time.
 template <int W, int D, int E>
-inline void LIST_REAL(char* OUT, double V) {
+inline void LIST_REAL(char* TO, double V) {
   static_assert(D + 1 <= 16 && (E == 2 || E == 3));
   if (((std::bit_cast<std::uint64_t>(V) >> 52) & 0x7FF) == 0x7FF) {
-    EDIT_NONFINITE(OUT, W, V);
+    EDIT_NONFINITE(TO, W, V);
     return;
   }
   if (V == 0.0) {
@@ -191,7 +191,7 @@ inline void LIST_REAL(char* OUT, double V) {
       for (int k = 0; k < E; ++k) at[D + 4 + k] = '0';
       return z;
     }();
-    std::memcpy(OUT, ZERO.data(), W);
+    std::memcpy(TO, ZERO.data(), W);
     return;
   }
   const bool neg = std::signbit(V);
@@ -209,7 +209,7 @@ inline void LIST_REAL(char* OUT, double V) {
     fixed = r.X >= -1 && r.X <= D - 1;
   }
   if (!fixed) r = digits(D + 1);
-  std::memset(OUT, ' ', W);
+  std::memset(TO, ' ', W);
   int start = 0;  // the first column of the number so far
   if (fixed) {
     // D digits ending E + 2 columns before the end of the field, the point
@@ -223,9 +223,9 @@ inline void LIST_REAL(char* OUT, double V) {
     const BLOCK whole = ((BLOCK{1} << (8 * whole_digits)) - 1) << 8;
     const BLOCK fraction = whole_digits < D ? ~BLOCK{0} << (8 * (whole_digits + 1)) : BLOCK{0};
     b = ((b & whole) >> 8) | (BLOCK{'.'} << (8 * whole_digits)) | (b & fraction);
-    STORE_LOW_BYTES<D + 1>(OUT + AT, b);
+    STORE_LOW_BYTES<D + 1>(TO + AT, b);
     start = AT;
-    if (whole_digits == 0) OUT[--start] = '0';
+    if (whole_digits == 0) TO[--start] = '0';
   } else {
     // One digit, the point, D digits, "E", the sign and E digits.
     // The first digit moves one column left; the point takes its place.
@@ -233,15 +233,15 @@ inline void LIST_REAL(char* OUT, double V) {
     const auto d = DIGITS_WORD<D + 1>(r.D);
     const auto lead = static_cast<std::uint16_t>((d & 0xFF) | ('.' << 8));
     const auto rest = d >> 8;
-    std::memcpy(OUT + (AT - 1), &lead, 2);
-    STORE_LOW_BYTES<D>(OUT + (AT + 1), rest);
+    std::memcpy(TO + (AT - 1), &lead, 2);
+    STORE_LOW_BYTES<D>(TO + (AT + 1), rest);
     const auto x = static_cast<std::size_t>(r.X - EXPONENT_LOW);
     if constexpr (E == 2) {
-      std::memcpy(OUT + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
+      std::memcpy(TO + (W - 4), EXPONENTS.LIST2.data() + 4 * x, 4);
     } else {
-      std::memcpy(OUT + (W - 5), EXPONENTS.LIST3.data() + 8 * x, 5);
+      std::memcpy(TO + (W - 5), EXPONENTS.LIST3.data() + 8 * x, 5);
     }
     start = AT - 1;
   }
-  if (neg) OUT[start - 1] = '-';
+  if (neg) TO[start - 1] = '-';
 }

@@ -36,36 +36,36 @@ void PUT_EXPONENT(char* at, int x) {
 
 }  // namespace
 
-bool EDIT_NONFINITE(char* OUT, int W, double V) {
+bool EDIT_NONFINITE(char* TO, int W, double V) {
   if (std::isfinite(V)) return false;
   if (std::isnan(V)) {
-    RIGHT(OUT, W, "NaN", 3);
+    RIGHT(TO, W, "NaN", 3);
   } else if (V < 0) {
-    RIGHT(OUT, W, "-Infinity", 9);
+    RIGHT(TO, W, "-Infinity", 9);
   } else {
-    RIGHT(OUT, W, "Infinity", 8);
+    RIGHT(TO, W, "Infinity", 8);
   }
   return true;
 }
 
-void EDIT_I(char* OUT, int W, std::int32_t V) {
+void EDIT_I(char* TO, int W, std::int32_t V) {
   const bool neg = V < 0;
   const auto mag = static_cast<std::uint64_t>(neg ? -std::int64_t{V} : std::int64_t{V});
   const int n = DIGIT_COUNT(mag);
   const int len = n + (neg ? 1 : 0);
   if (len > W) {
-    FILL_COLUMNS(OUT, W, '*');
+    FILL_COLUMNS(TO, W, '*');
     return;
   }
-  FILL_COLUMNS(OUT, W - len, ' ');
-  if (neg) OUT[W - len] = '-';
-  PUT_DIGITS(OUT + (W - n), mag, n);
+  FILL_COLUMNS(TO, W - len, ' ');
+  if (neg) TO[W - len] = '-';
+  PUT_DIGITS(TO + (W - n), mag, n);
 }
 
 // The field is built in place, right-justified: its length is known from the
 // sign, D and the layout before any digit is made.
-void EDIT_E(char* OUT, int W, int D, int SCALE, double V) {
-  if (EDIT_NONFINITE(OUT, W, V)) return;
+void EDIT_E(char* TO, int W, int D, int SCALE, double V) {
+  if (EDIT_NONFINITE(TO, W, V)) return;
   // Zero has no sign and ignores the scale factor.
   const bool zero = V == 0.0;
   const bool neg = !zero && std::signbit(V);
@@ -73,13 +73,13 @@ void EDIT_E(char* OUT, int W, int D, int SCALE, double V) {
   // Sign, the digit before the point (1P only), point, D digits, exponent.
   const int need = (neg ? 1 : 0) + (scaled ? 1 : 0) + D + 5;
   if (W < need) {
-    FILL_COLUMNS(OUT, W, '*');
+    FILL_COLUMNS(TO, W, '*');
     return;
   }
   const bool lead_zero = !scaled && W > need;  // the "0" only where there is room
   const int len = need + (lead_zero ? 1 : 0);
-  FILL_COLUMNS(OUT, W - len, ' ');
-  char* at = OUT + (W - len);
+  FILL_COLUMNS(TO, W - len, ' ');
+  char* at = TO + (W - len);
   if (neg) *at++ = '-';
   int x = 0;
   if (scaled) {
@@ -104,11 +104,11 @@ void EDIT_E(char* OUT, int W, int D, int SCALE, double V) {
   PUT_EXPONENT(at, x);
 }
 
-void EDIT_F(char* OUT, int W, int D, double V) {
-  if (EDIT_NONFINITE(OUT, W, V)) return;
+void EDIT_F(char* TO, int W, int D, double V) {
+  if (EDIT_NONFINITE(TO, W, V)) return;
   std::uint64_t u = 0;
   if (!ROUND_FIXED(V, D, u)) {
-    FILL_COLUMNS(OUT, W, '*');
+    FILL_COLUMNS(TO, W, '*');
     return;
   }
   std::array<char, 24> text;
@@ -126,5 +126,5 @@ void EDIT_F(char* OUT, int W, int D, double V) {
   *at++ = '.';
   PUT_DIGITS(at, u, D);  // the D lowest digits are the fraction
   at += D;
-  RIGHT(OUT, W, text.data(), static_cast<int>(at - text.data()));
+  RIGHT(TO, W, text.data(), static_cast<int>(at - text.data()));
 }

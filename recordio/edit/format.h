@@ -302,7 +302,7 @@ consteval FORMAT PARSE_FORMAT_WIDTH(std::string_view TEXT) {
   return PARSE_FORMAT(FILL_WIDTH<W>(TEXT).VIEW());
 }
 
-// W columns of C at OUT. Fields are narrow and their blanks few: up to eight
+// w columns of c at out. Fields are narrow and their blanks few: up to eight
 // columns are stored as two overlapping words, cheaper than a library call,
 // which this runs for nearly every field.
 inline void FILL_COLUMNS(char* out, int w, char c) {
@@ -323,10 +323,10 @@ inline void FILL_COLUMNS(char* out, int w, char c) {
 }
 
 // Field editing, shared with list-directed statements. Each writes exactly W
-// columns at OUT; a value that does not fit gives W asterisks.
-void EDIT_I(char* OUT, int W, std::int32_t V);
-void EDIT_E(char* OUT, int W, int D, int SCALE, double V);  // SCALE 0 or 1
-void EDIT_F(char* OUT, int W, int D, double V);
+// columns at TO; a value that does not fit gives W asterisks.
+void EDIT_I(char* TO, int W, std::int32_t V);
+void EDIT_E(char* TO, int W, int D, int SCALE, double V);  // SCALE 0 or 1
+void EDIT_F(char* TO, int W, int D, double V);
 // NaN and the infinities as "NaN", "Infinity", "-Infinity", right-justified.
 // Returns false, writing nothing, for a finite V.
-bool EDIT_NONFINITE(char* OUT, int W, double V);
+bool EDIT_NONFINITE(char* TO, int W, double V);

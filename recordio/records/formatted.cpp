@@ -12,7 +12,7 @@ namespace {
 // a bare A with an enormous text, or TR far out, could reach them) are dropped.
 constexpr std::size_t RECORD_MAX = 4096;
 
-struct RECORD {
+struct BUILT_RECORD {
   // Columns [0, H) are the record so far. A field is built in place even
   // where it crosses RECORD_MAX: its columns beyond land in the spare tail,
   // which is never written out.
@@ -22,23 +22,23 @@ struct RECORD {
 };
 
 // Where the next field goes. Columns skipped by TRn are blank already.
-char* OPEN_FIELD(RECORD& r) { return r.BUF.data() + std::min(r.P, RECORD_MAX); }
+char* OPEN_FIELD(BUILT_RECORD& r) { return r.BUF.data() + std::min(r.P, RECORD_MAX); }
 
-void CLOSE_FIELD(RECORD& r, std::size_t w) {
+void CLOSE_FIELD(BUILT_RECORD& r, std::size_t w) {
   r.P += w;
   if (r.P > r.H) r.H = std::min(r.P, RECORD_MAX);
 }
 
 // TRn: the columns passed over are blanked at once; they become part of the
 // record only if a field follows them.
-void SKIP(RECORD& r, std::size_t n) {
+void SKIP(BUILT_RECORD& r, std::size_t n) {
   const std::size_t from = std::min(r.P, RECORD_MAX);
   FILL_COLUMNS(r.BUF.data() + from, static_cast<int>(std::min(r.P + n, RECORD_MAX) - from), ' ');
   r.P += n;
 }
 
 // PAD blanks, then text of any length: only the columns below RECORD_MAX are kept.
-void PLACE_TEXT(RECORD& r, std::string_view t, std::size_t pad = 0) {
+void PLACE_TEXT(BUILT_RECORD& r, std::string_view t, std::size_t pad = 0) {
   char* out = OPEN_FIELD(r);
   const std::size_t room = r.P < RECORD_MAX ? RECORD_MAX - r.P : 0;
   const std::size_t w = pad + t.size();
@@ -51,7 +51,7 @@ void PLACE_TEXT(RECORD& r, std::string_view t, std::size_t pad = 0) {
   CLOSE_FIELD(r, w);
 }
 
-void END_RECORD(OUTPUT& o, RECORD& r) {
+void END_RECORD(OUTPUT& o, BUILT_RECORD& r) {
   PUT_RECORD(o, std::string_view(r.BUF.data(), r.H));
   r.P = 0;
   r.H = 0;
@@ -65,7 +65,7 @@ double REAL_OF(const ITEM& it) {
 
 // Edit one item under a data step. An item of a kind the step does not edit
 // fills the field with asterisks.
-void EDIT_ITEM(RECORD& r, const DESCRIPTOR& d, int scale, const ITEM& it) {
+void EDIT_ITEM(BUILT_RECORD& r, const DESCRIPTOR& d, int scale, const ITEM& it) {
   const int w = d.W;
   switch (d.KIND) {
     case EDIT::E:
@@ -116,7 +116,7 @@ constexpr bool IS_DATA(EDIT k) { return k <= EDIT::A; }
 }  // namespace
 
 void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS) {
-  RECORD r;
+  BUILT_RECORD r;
   const ITEM* next = ITEMS.data();  // next item to transfer
   const ITEM* const last = next + ITEMS.size();
   std::size_t at = 0;               // place in the FORMAT

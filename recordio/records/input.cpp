@@ -24,10 +24,10 @@ constexpr int LINE_END = -1;
 bool FILL(UNIT_SLOT& slot) {
   if (slot.IN_START < slot.IN_END) return true;
   if (slot.IN_EOF) return false;
-  if (slot.IN.size() < TEXT_BUFFER) slot.IN.resize(TEXT_BUFFER);
+  if (slot.INCOMING.size() < TEXT_BUFFER) slot.INCOMING.resize(TEXT_BUFFER);
   slot.IN_START = slot.IN_END = 0;
   std::size_t got = 0;
-  if (const SYS_ERROR err = SYS_READ(slot.FD, slot.IN.data(), slot.IN.size(), got); err != 0) {
+  if (const SYS_ERROR err = SYS_READ(slot.FD, slot.INCOMING.data(), slot.INCOMING.size(), got); err != 0) {
     FAIL_IO(REPORT::READ_FAILURE, slot.NUMBER, err);
   }
   slot.IN_EOF = got == 0;
@@ -45,9 +45,9 @@ void BEGIN_LINE(UNIT_SLOT& slot) {
 // line without a line feed ends with the input.
 int NEXT_BYTE(UNIT_SLOT& slot) {
   if (!FILL(slot)) return LINE_END;
-  const char c = slot.IN[slot.IN_START++];
+  const char c = slot.INCOMING[slot.IN_START++];
   if (c == '\n') return LINE_END;
-  if (c == '\r' && FILL(slot) && slot.IN[slot.IN_START] == '\n') {
+  if (c == '\r' && FILL(slot) && slot.INCOMING[slot.IN_START] == '\n') {
     ++slot.IN_START;
     return LINE_END;
   }
@@ -60,7 +60,7 @@ bool SKIP_REST(UNIT_SLOT& slot) {
   bool nonblank = false;
   bool held_cr = false;  // the last chunk ended in a carriage return
   while (FILL(slot)) {
-    const char* begin = slot.IN.data() + slot.IN_START;
+    const char* begin = slot.INCOMING.data() + slot.IN_START;
     const std::size_t n = slot.IN_END - slot.IN_START;
     const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', n));
     if (held_cr && !(lf == begin)) nonblank = true;  // that carriage return was text

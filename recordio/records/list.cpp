@@ -8,16 +8,16 @@ void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
   for (const ITEM& it : ITEMS) {
     switch (it.K) {
       case KIND::INT:
-        list_layout::ITEM(s, it.I);
+        list_layout::PUT_LIST_ITEM(s, it.I);
         break;
       case KIND::REAL4:
-        list_layout::ITEM(s, it.R4);
+        list_layout::PUT_LIST_ITEM(s, it.R4);
         break;
       case KIND::REAL8:
-        list_layout::ITEM(s, it.R8);
+        list_layout::PUT_LIST_ITEM(s, it.R8);
         break;
       case KIND::TEXT:
-        list_layout::ITEM(s, it.T());
+        list_layout::PUT_LIST_ITEM(s, it.T());
         break;
     }
   }

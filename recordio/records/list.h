@@ -60,11 +60,11 @@ inline char* NUMBER_FIELD(LINE_STATE& s) {
   return out;
 }
 
-inline void ITEM(LINE_STATE& s, std::int32_t v) { I_FIELD<12>(NUMBER_FIELD<12>(s), v); }
-inline void ITEM(LINE_STATE& s, float v) { LIST_REAL<15, 7, 2>(NUMBER_FIELD<15>(s), v); }
-inline void ITEM(LINE_STATE& s, double v) { LIST_REAL<24, 15, 3>(NUMBER_FIELD<24>(s), v); }
+inline void PUT_LIST_ITEM(LINE_STATE& s, std::int32_t v) { I_FIELD<12>(NUMBER_FIELD<12>(s), v); }
+inline void PUT_LIST_ITEM(LINE_STATE& s, float v) { LIST_REAL<15, 7, 2>(NUMBER_FIELD<15>(s), v); }
+inline void PUT_LIST_ITEM(LINE_STATE& s, double v) { LIST_REAL<24, 15, 3>(NUMBER_FIELD<24>(s), v); }
 
-inline void ITEM(LINE_STATE& s, std::string_view t) {
+inline void PUT_LIST_ITEM(LINE_STATE& s, std::string_view t) {
   const std::size_t r0 = s.ROOM();
   // At most one blank ahead of the text: at the start of a record when the
   // text fits, or behind a number.
@@ -100,7 +100,7 @@ inline void ITEM(LINE_STATE& s, std::string_view t) {
 template <typename... T>
 inline void WRITE_LIST_ITEMS(RECORD_CURSOR& C, const T&... ITEMS) {
   list_layout::LINE_STATE s(C);
-  (list_layout::ITEM(s, ITEMS), ...);
+  (list_layout::PUT_LIST_ITEM(s, ITEMS), ...);
   s.END();
 }
 

@@ -31,7 +31,7 @@ PARSED_ARGS PARSE_ARGS(std::span<const OPTION_SPEC> SPECS, std::span<char* const
   auto FOUND = [&](const OPTION_SPEC* S, std::string_view VALUE) {
     P.OPTIONS.push_back({static_cast<std::size_t>(S - SPECS.data()), VALUE});
   };
-  for (std::size_t A = 0; A < ARGS.size() && P.ERROR.empty(); ++A) {
+  for (std::size_t A = 0; A < ARGS.size() && P.PROBLEM.empty(); ++A) {
     const std::string_view ARG = ARGS[A];
     if (P.ENDED_BY_DASHES || ARG.size() < 2 || ARG[0] != '-') {
       P.OPERANDS.push_back(ARG);
@@ -42,30 +42,30 @@ PARSED_ARGS PARSE_ARGS(std::span<const OPTION_SPEC> SPECS, std::span<char* const
       const std::string_view NAME = ARG.substr(2, EQUALS == ARG.npos ? ARG.npos : EQUALS - 2);
       const OPTION_SPEC* S = FIND_LONG(SPECS, NAME);
       if (S == nullptr) {
-        P.ERROR = "unknown option " + QUOTED(ARG.substr(0, EQUALS));
+        P.PROBLEM = "unknown option " + QUOTED(ARG.substr(0, EQUALS));
       } else if (!S->TAKES_VALUE) {
-        if (EQUALS != ARG.npos) P.ERROR = "option " + QUOTED(ARG.substr(0, EQUALS)) + " takes no value";
+        if (EQUALS != ARG.npos) P.PROBLEM = "option " + QUOTED(ARG.substr(0, EQUALS)) + " takes no value";
         else FOUND(S, {});
       } else if (EQUALS != ARG.npos) {
         FOUND(S, ARG.substr(EQUALS + 1));
       } else if (A + 1 < ARGS.size()) {
         FOUND(S, ARGS[++A]);
       } else {
-        P.ERROR = "option " + QUOTED(ARG) + " needs a value";
+        P.PROBLEM = "option " + QUOTED(ARG) + " needs a value";
       }
     } else {
       // Short flags may share one argument ("-jk"); a short option with a
       // value takes the rest of the argument, or else the next one.
-      for (std::size_t K = 1; K < ARG.size() && P.ERROR.empty(); ++K) {
+      for (std::size_t K = 1; K < ARG.size() && P.PROBLEM.empty(); ++K) {
         const OPTION_SPEC* S = FIND_SHORT(SPECS, ARG[K]);
         if (S == nullptr) {
-          P.ERROR = "unknown option " + QUOTED(std::string{'-', ARG[K]});
+          P.PROBLEM = "unknown option " + QUOTED(std::string{'-', ARG[K]});
         } else if (!S->TAKES_VALUE) {
           FOUND(S, {});
         } else {
           if (K + 1 < ARG.size()) FOUND(S, ARG.substr(K + 1));
           else if (A + 1 < ARGS.size()) FOUND(S, ARGS[++A]);
-          else P.ERROR = "option " + QUOTED(std::string{'-', ARG[K]}) + " needs a value";
+          else P.PROBLEM = "option " + QUOTED(std::string{'-', ARG[K]}) + " needs a value";
           break;
         }
       }

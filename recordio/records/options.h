@@ -25,7 +25,7 @@ struct PARSED_ARGS {
   std::vector<OPTION_FOUND> OPTIONS;       // in command-line order
   std::vector<std::string_view> OPERANDS;  // everything else, in order
   bool ENDED_BY_DASHES = false;            // "--" was given
-  std::string ERROR;                       // a usage error, naming the argument; empty when none
+  std::string PROBLEM;                       // a usage error, naming the argument; empty when none
 };
 
 // Parse ARGS (the arguments after the program's name) against SPECS.

@@ -22,7 +22,7 @@ constexpr std::size_t LONGEST_NAME = 256;
 
 // A unit opened again is first closed: its records are written out.
 void RELEASE(UNIT_SLOT& slot) {
-  if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUT);
+  if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUTGOING);
   DISCONNECT(slot);
 }
 
@@ -52,8 +52,8 @@ UNIT_SLOT& CONNECT_CONSOLE(int UNIT, int STREAM, std::string_view NAME) {
   slot.OPENED_AS = NAME;
   slot.FD = SYS_STANDARD(STREAM);
   slot.F = FORM::FORMATTED;
-  OUTPUT_ATTACH(slot.OUT, UNIT, slot.FD);
-  slot.OUT.AS_UTF8 = UNIT == CONSOLE_OUT && CONSOLE_SHOWS_UTF8(slot.FD);
+  OUTPUT_ATTACH(slot.OUTGOING, UNIT, slot.FD);
+  slot.OUTGOING.AS_UTF8 = UNIT == CONSOLE_OUT && CONSOLE_SHOWS_UTF8(slot.FD);
   slot.HAS_ID = SYS_FILE_ID(slot.FD, slot.ID);
   slot.CONSOLE = true;
   slot.CONNECTED = true;
@@ -119,7 +119,7 @@ const UNIT_SLOT* HOLDER_OF(const FILE_ID& ID, const UNIT_SLOT& self) {
 
 void FLUSH_ALL_UNITS() {
   for (UNIT_SLOT& slot : UNIT_SLOTS()) {
-    if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUT);
+    if (slot.CONNECTED) OUTPUT_FLUSH(slot.OUTGOING);
   }
 }
 
@@ -179,10 +179,10 @@ void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM
 
   RUN_ENDS_HELD hold;  // the event handler writes out connected units
   slot.FD = file.FD;
-  OUTPUT_ATTACH(slot.OUT, UNIT, file.FD);
-  slot.OUT.READ_ONLY = file.READ_ONLY;
+  OUTPUT_ATTACH(slot.OUTGOING, UNIT, file.FD);
+  slot.OUTGOING.READ_ONLY = file.READ_ONLY;
   // The first record written cuts the former contents; devices are not cut.
-  slot.OUT.CUT_PENDING = S == STATUS::UNKNOWN && file.REGULAR;
+  slot.OUTGOING.CUT_PENDING = S == STATUS::UNKNOWN && file.REGULAR;
   slot.HAS_ID = file.REGULAR;
   slot.ID = file.ID;
   slot.CONNECTED = true;
@@ -194,20 +194,20 @@ UNIT_SLOT& CONNECTED_UNIT(int UNIT, REPORT WHICH) {
   FAIL_IO(WHICH, UNIT, SYS_BAD_FILE);
 }
 
-OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, REPORT::WRITE_FAILURE).OUT; }
+OUTPUT& OUTPUT_OF(int UNIT) { return CONNECTED_UNIT(UNIT, REPORT::WRITE_FAILURE).OUTGOING; }
 
 OUTPUT& CONNECT_MEMORY_UNIT(int UNIT) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   slot.NAME.clear();
   slot.OPENED_AS.clear();
-  OUTPUT_ATTACH(slot.OUT, UNIT, NO_FILE);
+  OUTPUT_ATTACH(slot.OUTGOING, UNIT, NO_FILE);
   slot.CONNECTED = true;
-  return slot.OUT;
+  return slot.OUTGOING;
 }
 
 void FLUSH_CONSOLE() {
   if (UNIT_SLOT* console = FIND_SLOT(CONSOLE_OUT); console != nullptr && console->CONNECTED) {
-    OUTPUT_FLUSH(console->OUT);
+    OUTPUT_FLUSH(console->OUTGOING);
   }
 }
 

@@ -72,17 +72,17 @@ std::error_code BEGIN_WHOLE_FILE(const std::filesystem::path& PATH, WHOLE_FILE& 
   NAME += PATH.filename().string();
   NAME += '.';
   W.TEMP = (PATH.parent_path() / NAME).string();
-  W.ERROR = SYS_CREATE_UNIQUE(W.TEMP, W.FD);
-  if (W.ERROR == 0) NOTE_PENDING(W.TEMP);
-  return SYSTEM_ERROR(W.ERROR);
+  W.FIRST_FAILURE = SYS_CREATE_UNIQUE(W.TEMP, W.FD);
+  if (W.FIRST_FAILURE == 0) NOTE_PENDING(W.TEMP);
+  return SYSTEM_ERROR(W.FIRST_FAILURE);
 }
 
 void WRITE_WHOLE_FILE(WHOLE_FILE& W, std::string_view BYTES) {
-  if (W.ERROR == 0) W.ERROR = SYS_WRITE(W.FD, BYTES);
+  if (W.FIRST_FAILURE == 0) W.FIRST_FAILURE = SYS_WRITE(W.FD, BYTES);
 }
 
 std::error_code FINISH_WHOLE_FILE(WHOLE_FILE& W) {
-  std::error_code FAILURE = SYSTEM_ERROR(W.ERROR);
+  std::error_code FAILURE = SYSTEM_ERROR(W.FIRST_FAILURE);
   if (W.FD == NO_FILE) return FAILURE;  // never created: the name is not ours
   SYS_CLOSE(W.FD);
   W.FD = NO_FILE;

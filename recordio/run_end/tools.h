@@ -26,7 +26,7 @@ struct WHOLE_FILE {
   std::filesystem::path PATH;  // the file being made
   std::string TEMP;            // the name it is written under: ".NAME." and six characters
   SYS_FILE FD = NO_FILE;
-  SYS_ERROR ERROR = 0;  // the first failure
+  SYS_ERROR FIRST_FAILURE = 0;  // the first failure
 };
 
 // Create the temporary file for PATH; the system's reason when it cannot be.
