@@ -18,6 +18,8 @@
 
 #include "recordio/edit/fields.h"
 
+using namespace KOVA;
+
 namespace {
 
 // The digits of |v| rounded to n significant digits, and the exponent of the first.

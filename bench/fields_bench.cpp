@@ -13,6 +13,8 @@
 #include "recordio/records/formatted.h"
 #include "recordio/records/list.h"
 
+using namespace KOVA;
+
 namespace {
 
 constexpr std::size_t VALUES = 1024;

@@ -12,6 +12,8 @@
 #include "recordio/buffers/progress.h"
 #include "recordio/recordio.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr FORMAT F_BANNER = PARSE_FORMAT(
@@ -222,3 +224,5 @@ void CONVERT_COMMAND(const COMMAND_RUN& RUN) {
   const bool WARNED = WARN_UNCONVERTED(RUN.ITYPE, RUN.SELECTION, MET);
   STOP_RUN(WARNED ? NOTHING_CONVERTED : 0);
 }
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include "model/store.h"
 #include "recordio/records/units.h"
 
+namespace KOVA {
+
 // Units the driver opens. None is closed before the final stop.
 inline constexpr int OUTPUT_UNIT = 8;   // the typed output file
 inline constexpr int RESULT_UNIT = 10;  // the result file named in WORK.LST
@@ -64,3 +66,5 @@ bool READ_STEP(MODEL_STORE& S);
 
 // True when no byte of the result file follows the records read so far.
 bool RESULT_AT_END();
+
+}  // namespace KOVA

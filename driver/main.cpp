@@ -14,6 +14,8 @@
 #include "recordio/records/options.h"
 #include "recordio/records/units.h"
 
+using namespace KOVA;
+
 namespace {
 
 constexpr std::string_view USAGE =

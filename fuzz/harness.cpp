@@ -16,6 +16,8 @@
 #include "recordio/run_end/report_numbers.h"
 #include "recordio/records/units.h"
 
+using namespace KOVA;
+
 extern "C" [[noreturn]] void __real__exit(int STATUS);
 
 namespace {

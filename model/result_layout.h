@@ -18,6 +18,8 @@
 #include "model/store.h"
 #include "recordio/records/unformatted.h"
 
+namespace KOVA {
+
 inline constexpr std::size_t TITLE_BYTES = 80;
 inline constexpr std::size_t COUNT_BYTES = 4;           // NUMNP or NUMEL
 inline constexpr std::size_t NODE_BYTES = 36;           // X, Y, NPAR1, NPAR2 reals, NCODE
@@ -120,3 +122,5 @@ void DECODE_ELEMENT_RESULTS(ITEMS& R, MODEL_STORE& S) {
     S.VY[E] = TAKE_REAL8(R);
   }
 }
+
+}  // namespace KOVA

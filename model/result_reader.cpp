@@ -3,6 +3,8 @@
 #include "model/result_layout.h"
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr std::uint64_t LENGTH_FIELD = 4;
@@ -196,3 +198,5 @@ std::string NOT_A_RESULT_FILE(const RESULT_FILE& F) {
     default: return {};  // no damage, or a read that failed: nothing was found
   }
 }
+
+}  // namespace KOVA

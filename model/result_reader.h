@@ -12,6 +12,8 @@
 #include "model/store.h"
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 enum class RESULT_DAMAGE {
   NONE,
   MISSING_RECORD,   // the file ends where a record of the model or of a step is due
@@ -78,3 +80,5 @@ std::string DAMAGE_REASON(const RESULT_FILE& F);
 // what was found there ("first record is 8 bytes, not the 80-byte title").
 // Empty for a file that starts as a result file, or that could not be read.
 std::string NOT_A_RESULT_FILE(const RESULT_FILE& F);
+
+}  // namespace KOVA

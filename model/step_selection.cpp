@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+namespace KOVA {
+
 std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT) {
   STEP_SELECTION SEL;
   if (TEXT == "all") {
@@ -34,3 +36,5 @@ bool TAKES_STEP(const STEP_SELECTION& SEL, std::int32_t ISTEP, std::vector<bool>
   }
   return TAKEN;
 }
+
+}  // namespace KOVA

@@ -11,3 +11,7 @@
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"
 #include "recordio/run_end/run_end.h"
+
+namespace KOVA {
+
+}  // namespace KOVA

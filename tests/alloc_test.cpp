@@ -11,6 +11,8 @@
 #include "recordio/records/list.h"
 #include "recordio/system/platform.h"
 
+using namespace KOVA;
+
 static std::atomic<long> NEW_CALLS{0};
 
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // free reached from delete: the pair is malloc and free

@@ -14,6 +14,8 @@
 
 #include "recordio/edit/digits.h"
 
+using namespace KOVA;
+
 namespace {
 
 int BAD = 0;  // mismatches; the first few are reported in full

@@ -21,6 +21,8 @@
 #include "model/result_reader.h"
 #include "tests/probe/probe_support.h"
 
+using namespace KOVA;
+
 namespace {
 
 using FILES = std::map<std::string, std::string>;  // by name

@@ -11,6 +11,8 @@
 #include "recordio/records/formatted.h"
 #include "tests/record_notation.h"
 
+using namespace KOVA;
+
 namespace {
 
 std::string RUN(const FORMAT& F, std::initializer_list<ITEM> items) {

@@ -8,6 +8,8 @@
 #include "recordio/records/list.h"
 #include "tests/record_notation.h"
 
+using namespace KOVA;
+
 namespace {
 
 std::string RUN(std::span<const ITEM> items) {

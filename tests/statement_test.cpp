@@ -20,6 +20,8 @@
 #include "recordio/records/statement.h"
 #include "tests/record_notation.h"
 
+using namespace KOVA;
+
 namespace {
 
 using namespace std::string_view_literals;

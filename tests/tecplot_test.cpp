@@ -10,6 +10,8 @@
 #include "recordio/records/units.h"
 #include "writers/writers.h"
 
+using namespace KOVA;
+
 // Six nodes and five elements in the store's layout: IX column by column, the
 // columns MAXN = 7 long (not NUMEL, so addressing by the wrong length shows).
 // Element 1 is a quadrilateral, 2 a triangle with its third corner repeated,

@@ -23,6 +23,8 @@
 #include "e2e_support.h"
 #include "recordio/buffers/console_utf8.h"
 
+using namespace KOVA;
+
 namespace {
 
 // The Japanese console lines as code page 932 bytes and as the UTF-8 of the

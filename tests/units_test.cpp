@@ -12,6 +12,8 @@
 #include "recordio/run_end/report_numbers.h"
 #include "tests/probe/probe_support.h"
 
+using namespace KOVA;
+
 namespace {
 
 // The first report line of a refused write, an unconnected unit and a file

@@ -38,6 +38,8 @@
 #include "recordio/records/options.h"
 #include "model/mesh.h"
 
+using namespace KOVA;
+
 namespace {
 
 constexpr std::string_view USAGE =

@@ -52,6 +52,8 @@
 #include "recordio/records/options.h"
 #include "recordio/run_end/tools.h"
 
+using namespace KOVA;
+
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
 
 namespace {

@@ -39,6 +39,8 @@
 #include "recordio/records/options.h"
 #include "recordio/run_end/tools.h"
 
+using namespace KOVA;
+
 namespace {
 
 // Aquifer and well. SI units: metres, seconds.

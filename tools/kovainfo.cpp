@@ -31,6 +31,8 @@
 #include "recordio/records/options.h"
 #include "recordio/run_end/tools.h"
 
+using namespace KOVA;
+
 namespace {
 
 // Smallest and largest of a set of values; NaN as soon as one value is NaN,

@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace KOVA {
+
 namespace {
 
 const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
@@ -102,3 +104,5 @@ std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> SINK) noexcept
   TEXT = std::string_view(SOURCE, LEFT);
   return static_cast<std::size_t>(TO - SINK.data());
 }
+
+}  // namespace KOVA

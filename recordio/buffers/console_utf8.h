@@ -9,6 +9,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 // True when F is a terminal and the user's locale (LC_CTYPE from the
 // environment) uses UTF-8, and the conversion is available.
 bool CONSOLE_SHOWS_UTF8(SYS_FILE F);
@@ -24,3 +26,5 @@ std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> SINK) noexcept
 // TEXT converted from code page 932 to UTF-8 whole (a title shown as UTF-8
 // text); a byte that starts no valid character becomes U+FFFD.
 std::string CP932_TEXT_TO_UTF8(std::string_view TEXT);
+
+}  // namespace KOVA

@@ -5,6 +5,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+namespace KOVA {
+
 bool CONSOLE_SHOWS_UTF8(SYS_FILE) { return false; }
 
 std::size_t CP932_TO_UTF8(std::string_view& TEXT, std::span<char> TO) noexcept {
@@ -34,3 +36,5 @@ std::string CP932_TEXT_TO_UTF8(std::string_view TEXT) {
   }
   return UTF8_TEXT;
 }
+
+}  // namespace KOVA

@@ -4,6 +4,8 @@
 
 #include "recordio/buffers/console_utf8.h"
 
+namespace KOVA {
+
 // The length of the whole records among the first SENT bytes of RECORDS (a
 // run of whole records). No record body holds a line end (the title's control
 // bytes are blanks), so the last line feed taken closes the last whole record.
@@ -69,3 +71,5 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   std::size_t sent = 0;
   if (len > 0 && SYS_WRITE(O.FD, records, sent) != 0) CUT_BACK(O, start, WHOLE_RECORD_BYTES(records, sent));
 }
+
+}  // namespace KOVA

@@ -19,6 +19,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 struct OUTPUT {
   int UNIT = 0;                  // unit number, for failure reports
   SYS_FILE FD = NO_FILE;         // the file; NO_FILE: memory output
@@ -65,3 +67,5 @@ void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT = 0) noexcep
 // (a pipe, a terminal) is given up once it takes no bytes for a while, so a
 // reader that never reads cannot hold the end of the run.
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept;
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include "recordio/system/platform.h"
 #include "recordio/buffers/unit_table.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr std::int64_t NS = 1'000'000'000;
@@ -102,3 +104,5 @@ void PROGRESS_END() noexcept {
   PROGRESS_ERASE();
   ACTIVE = false;
 }
+
+}  // namespace KOVA

@@ -5,6 +5,8 @@
 // shown. Nothing is shown when standard error is not a terminal.
 #include <cstdint>
 
+namespace KOVA {
+
 // The step loop starts now.
 void PROGRESS_BEGIN() noexcept;
 
@@ -18,3 +20,5 @@ void PROGRESS_ERASE() noexcept;
 
 // The step loop is over: erase the line and show it no more.
 void PROGRESS_END() noexcept;
+
+}  // namespace KOVA

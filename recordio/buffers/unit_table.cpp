@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace KOVA {
+
 namespace {
 
 // Enough for the console units, the program's five file units and tests.
@@ -73,3 +75,5 @@ void DRAIN_ALL_FOR_EXIT() noexcept {
 void CLOSE_ALL_UNITS() {
   for (UNIT_SLOT& slot : UNITS) DISCONNECT(slot);
 }
+
+}  // namespace KOVA

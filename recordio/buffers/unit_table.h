@@ -12,6 +12,8 @@
 #include "recordio/buffers/output_buffer.h"
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 inline constexpr int CONSOLE_OUT = -1;  // standard output, "CONOUT$"
 inline constexpr int CONSOLE_IN = -4;   // standard input, "CONIN$"
 
@@ -69,3 +71,5 @@ void DRAIN_ALL_FOR_EXIT() noexcept;
 
 // Close every unit's file; what they held is written out already.
 void CLOSE_ALL_UNITS();
+
+}  // namespace KOVA

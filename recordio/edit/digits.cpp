@@ -3,6 +3,8 @@
 #include <array>
 #include <bit>
 
+namespace KOVA {
+
 // Method: a finite double is M * 2^E with M scaled to 55 bits. Its value times
 // 10^p is M times a 128-bit truncated mantissa of 10^p, shifted. The integer
 // part of that product is the digit string; the fraction decides the rounding.
@@ -299,3 +301,5 @@ bool ROUND_FIXED(double V, int D, std::uint64_t& U) {
   U = u;
   return true;
 }
+
+}  // namespace KOVA

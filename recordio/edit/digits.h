@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace KOVA {
+
 // 10^N for 0 <= N <= 19.
 inline constexpr std::array<std::uint64_t, 20> TENS_TABLE = [] {
   std::array<std::uint64_t, 20> t{};
@@ -275,3 +277,5 @@ inline constexpr EXPONENT_TEXTS EXPONENTS = [] {
   }
   return t;
 }();
+
+}  // namespace KOVA

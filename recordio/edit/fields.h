@@ -20,6 +20,8 @@
 #include "recordio/edit/digits.h"
 #include "recordio/edit/format.h"
 
+namespace KOVA {
+
 // Iw.
 template <int W>
 inline void I_FIELD(char* TO, std::int32_t V) {
@@ -245,3 +247,5 @@ inline void LIST_REAL(char* TO, double V) {
   }
   if (neg) TO[start - 1] = '-';
 }
+
+}  // namespace KOVA

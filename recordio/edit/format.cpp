@@ -7,6 +7,8 @@
 
 #include "recordio/edit/digits.h"
 
+namespace KOVA {
+
 
 namespace {
 
@@ -128,3 +130,5 @@ void EDIT_F(char* TO, int W, int D, double V) {
   at += D;
   RIGHT(TO, W, text.data(), static_cast<int>(at - text.data()));
 }
+
+}  // namespace KOVA

@@ -19,6 +19,8 @@
 
 #include "recordio/edit/items.h"
 
+namespace KOVA {
+
 // GROUP and END appear only while a FORMAT is parsed.
 enum class EDIT : std::uint8_t { I, E, F, A, TR, LIT, SLASH, SCALE, GROUP, END };
 
@@ -330,3 +332,5 @@ void EDIT_F(char* TO, int W, int D, double V);
 // NaN and the infinities as "NaN", "Infinity", "-Infinity", right-justified.
 // Returns false, writing nothing, for a finite V.
 bool EDIT_NONFINITE(char* TO, int W, double V);
+
+}  // namespace KOVA

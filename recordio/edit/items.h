@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace KOVA {
+
 enum class KIND : std::uint8_t { INT, REAL4, REAL8, TEXT };
 
 // One value at a time, tagged by K: a record's item list stays small to build.
@@ -45,3 +47,5 @@ constexpr ITEM ITEM_T(std::string_view v) {
   it.CHARS = v.data();
   return it;
 }
+
+}  // namespace KOVA

@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace KOVA {
+
 // The number width of UNIT: NORMAL while the larger of NUMNP and NUMEL fits
 // NORMAL digits, else that count's digits plus one, with one warning line
 // naming the count, the output and both widths. NUMEL is 0 for an output whose
@@ -42,3 +44,5 @@ void WITH_NUMBER_WIDTH(int W, BODY&& body) {
     number_width::WIDENED<NORMAL>(W, body);
   }
 }
+
+}  // namespace KOVA

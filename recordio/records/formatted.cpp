@@ -6,6 +6,8 @@
 
 #include "recordio/records/units.h"
 
+namespace KOVA {
+
 namespace {
 
 // Longer than any record the program's FORMATs build; columns beyond it (only
@@ -168,3 +170,5 @@ void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::span<const ITEM> ITEMS) {
 void WRITE_FORMATTED(int UNIT, const FORMAT& F, std::initializer_list<ITEM> ITEMS) {
   FORMATTED_STATEMENT(OUTPUT_OF(UNIT), F, std::span<const ITEM>(ITEMS.begin(), ITEMS.size()));
 }
+
+}  // namespace KOVA

@@ -11,6 +11,8 @@
 #include "recordio/buffers/unit_table.h"
 #include "recordio/records/units.h"
 
+namespace KOVA {
+
 namespace {
 
 // The text buffer of a unit: lines of any length pass through it.
@@ -291,3 +293,5 @@ bool READ_CHARACTERS(int UNIT, std::span<char> VALUE) {
   std::fill(VALUE.begin() + static_cast<std::ptrdiff_t>(taken), VALUE.end(), ' ');
   return taken == VALUE.size() && SKIP_REST(slot);
 }
+
+}  // namespace KOVA

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+namespace KOVA {
+
 // List-directed read of one integer item from the next record(s). VALUE keeps
 // its value for a null value or a slash. Failures end the run (24, 59, 64).
 void READ_INTEGER(int UNIT, std::int32_t& VALUE);
@@ -18,3 +20,5 @@ bool READ_CHARACTERS(int UNIT, std::span<char> VALUE);
 // file name). Of a very long line only the first few kilobytes are kept,
 // enough for any name the system takes. End of input is report 24.
 std::string NEXT_NAME_RECORD(int UNIT);
+
+}  // namespace KOVA

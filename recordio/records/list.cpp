@@ -2,6 +2,8 @@
 
 #include "recordio/records/units.h"
 
+namespace KOVA {
+
 void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS) {
   RECORD_CURSOR cursor = CURSOR_ON(O);
   list_layout::LINE_STATE s(cursor);
@@ -29,3 +31,5 @@ void WRITE_LIST(int UNIT, std::span<const ITEM> ITEMS) { LIST_STATEMENT(OUTPUT_O
 void WRITE_LIST(int UNIT, std::initializer_list<ITEM> ITEMS) {
   LIST_STATEMENT(OUTPUT_OF(UNIT), std::span<const ITEM>(ITEMS.begin(), ITEMS.size()));
 }
+
+}  // namespace KOVA

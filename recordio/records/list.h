@@ -18,6 +18,8 @@
 #include "recordio/edit/items.h"
 #include "recordio/records/output.h"
 
+namespace KOVA {
+
 namespace list_layout {
 
 inline constexpr std::size_t LINE = 80;  // columns of every list-directed record
@@ -150,3 +152,5 @@ void LIST_STATEMENT(OUTPUT& O, std::span<const ITEM> ITEMS);
 // The same statement on an open unit.
 void WRITE_LIST(int UNIT, std::span<const ITEM> ITEMS);
 void WRITE_LIST(int UNIT, std::initializer_list<ITEM> ITEMS);
+
+}  // namespace KOVA

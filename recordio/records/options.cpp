@@ -4,6 +4,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 namespace {
 
 const OPTION_SPEC* FIND_LONG(std::span<const OPTION_SPEC> SPECS, std::string_view NAME) {
@@ -87,3 +89,5 @@ int SHOW_TEXT(std::string_view TEXT) {
   const bool WRITTEN = std::fwrite(TEXT.data(), 1, TEXT.size(), stdout) == TEXT.size();
   return WRITTEN && std::fflush(stdout) == 0 ? 0 : 1;
 }
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace KOVA {
+
 struct OPTION_SPEC {
   std::string_view LONG;  // without its dashes
   char SHORT = 0;         // 0: no short form
@@ -39,3 +41,5 @@ int USAGE_ERROR(std::string_view PROGRAM, std::string_view MESSAGE);
 // TEXT on standard output as it is, line feeds too (the usage text, the
 // version): 0, or 1 when it cannot be written.
 int SHOW_TEXT(std::string_view TEXT);
+
+}  // namespace KOVA

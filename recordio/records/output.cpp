@@ -5,6 +5,8 @@
 
 #include "recordio/run_end/run_end.h"
 
+namespace KOVA {
+
 namespace {
 
 void CUT_IF_PENDING(OUTPUT& O) {
@@ -137,3 +139,5 @@ void OUTPUT_FLUSH(OUTPUT& O) {
   LAND(O, true);
   if (err != 0) FAIL_IO(REPORT::WRITE_FAILURE, O.UNIT, err);
 }
+
+}  // namespace KOVA

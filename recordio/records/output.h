@@ -7,6 +7,8 @@
 
 #include "recordio/buffers/output_buffer.h"
 
+namespace KOVA {
+
 // Prepare O for output to FD (NO_FILE: memory output).
 void OUTPUT_ATTACH(OUTPUT& O, int UNIT, SYS_FILE FD);
 
@@ -87,3 +89,5 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);
 // Hand every buffered record to the system. A refused write ends the run
 // with report 38 (the system's text first).
 void OUTPUT_FLUSH(OUTPUT& O);
+
+}  // namespace KOVA

@@ -25,6 +25,8 @@
 #include "recordio/edit/format.h"
 #include "recordio/records/output.h"
 
+namespace KOVA {
+
 namespace statement_plan {
 
 template <typename T>
@@ -158,3 +160,5 @@ inline void WRITE_STATEMENT(OUTPUT& O, const T&... ITEMS) {
   }(std::index_sequence_for<T...>{});
   COMMIT_RECORD(O, at, P.LEN);
 }
+
+}  // namespace KOVA

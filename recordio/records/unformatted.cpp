@@ -8,6 +8,8 @@
 #include "recordio/buffers/unit_table.h"
 #include "recordio/records/units.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr std::uint64_t LENGTH_FIELD = 4;
@@ -119,3 +121,5 @@ bool AT_END_OF_FILE(int UNIT) {
   UNIT_SLOT& slot = CONNECTED_UNIT(UNIT, REPORT::READ_FAILURE);
   return slot.POS >= FILE_SIZE(slot);
 }
+
+}  // namespace KOVA

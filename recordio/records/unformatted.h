@@ -7,6 +7,8 @@
 #include <cstring>
 #include <span>
 
+namespace KOVA {
+
 struct UNIT_SLOT;
 
 // The record being read. Its data stay in the file: items are read through a
@@ -68,3 +70,5 @@ void TAKE_TEXT(RECORD& R, std::span<char> DEST);
 
 // True when no byte of UNIT's file follows the records fetched so far.
 bool AT_END_OF_FILE(int UNIT);
+
+}  // namespace KOVA

@@ -13,6 +13,8 @@
 #include "recordio/run_end/run_end.h"
 #include "recordio/records/input.h"
 
+namespace KOVA {
+
 namespace {
 
 std::span<char*> ARGUMENTS;
@@ -248,3 +250,5 @@ void WARN(std::string_view TEXT) {
   WRITE_IGNORING_ERRORS(err, TEXT);
   WRITE_IGNORING_ERRORS(err, "\n");
 }
+
+}  // namespace KOVA

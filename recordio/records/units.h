@@ -7,6 +7,8 @@
 #include "recordio/records/output.h"
 #include "recordio/run_end/run_end.h"
 
+namespace KOVA {
+
 enum class STATUS { OLD, UNKNOWN };
 
 // Where a file name comes from: a 20-character answer or work-list line (or a
@@ -57,3 +59,5 @@ void RESET_UNITS_FOR_NEW_RUN();
 // One warning line on standard error ("kovaconv: warning: " + TEXT); the
 // console output is written out first so that the lines keep their order.
 void WARN(std::string_view TEXT);
+
+}  // namespace KOVA

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+namespace KOVA {
+
 enum class REPORT : int {
   NONE = 0,  // no failure
   ACCESS_DENIED = 9,
@@ -44,3 +46,5 @@ constexpr int REPORT_NUMBER(REPORT WHICH) { return static_cast<int>(WHICH); }
 
 // The exit status of a run that ran out of memory: no report, one line.
 inline constexpr int OUT_OF_MEMORY_STATUS = 71;
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include "recordio/buffers/progress.h"
 #include "recordio/buffers/unit_table.h"
 
+namespace KOVA {
+
 namespace {
 
 std::string_view MESSAGE_TEXT(REPORT WHICH) {
@@ -124,3 +126,5 @@ void INSTALL_RUN_ENDS() {
   SYS_PREPARE_RUN_ENDS(END_RUN_ON_EVENT);
   std::set_new_handler(OUT_OF_MEMORY);
 }
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include "recordio/run_end/report_numbers.h"
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 // A failure report: its lines on standard error, then exit status C0000000
 // plus the report number. WHICH: the report. OS_ERROR: the system's error
 // code, 0 when the failure carries none; an open, write or read failure puts
@@ -39,3 +41,5 @@ void INSTALL_RUN_ENDS();
 
 // Write all of TEXT to FD, ignoring failures (standard error).
 void WRITE_IGNORING_ERRORS(SYS_FILE FD, std::string_view TEXT) noexcept;
+
+}  // namespace KOVA

@@ -8,6 +8,8 @@
 
 #include "recordio/run_end/report_numbers.h"
 
+namespace KOVA {
+
 namespace {
 
 std::error_code SYSTEM_ERROR(SYS_ERROR E) { return {E, std::system_category()}; }
@@ -94,3 +96,5 @@ std::error_code FINISH_WHOLE_FILE(WHOLE_FILE& W) {
   IS_PENDING = 0;
   return FAILURE;
 }
+
+}  // namespace KOVA

@@ -15,6 +15,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 // Memory that cannot be had ends the run with the line "PROGRAM: error: out
 // of memory" on standard error and exit status 71. On POSIX systems a write
 // past the file-size limit becomes a refused write (EFBIG) instead of a kill,
@@ -38,3 +40,5 @@ void WRITE_WHOLE_FILE(WHOLE_FILE& W, std::string_view BYTES);
 // Close the temporary file and rename it to PATH when every byte was
 // written; otherwise remove it. The first failure, if any.
 std::error_code FINISH_WHOLE_FILE(WHOLE_FILE& W);
+
+}  // namespace KOVA

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace KOVA {
+
 // An open file: a descriptor on POSIX systems, a handle on Windows.
 using SYS_FILE = std::intptr_t;
 inline constexpr SYS_FILE NO_FILE = -1;
@@ -163,3 +165,5 @@ class RUN_ENDS_HELD {
 // POSIX systems death by SIGINT, status 130 in a shell; on Windows the status
 // C000013A).
 [[noreturn]] void SYS_EXIT_INTERRUPTED() noexcept;
+
+}  // namespace KOVA

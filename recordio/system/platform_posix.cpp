@@ -13,6 +13,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 const SYS_ERROR SYS_BAD_FILE = EBADF;
 const SYS_ERROR SYS_TOO_MANY_FILES = EMFILE;
 const SYS_ERROR SYS_LOCKED = EAGAIN;
@@ -338,3 +340,5 @@ void SYS_EXIT(std::uint32_t STATUS) noexcept {
   constexpr std::uint32_t REPORT_BITS = 0xC0000000U;
   ::_exit(static_cast<int>((STATUS & REPORT_BITS) == REPORT_BITS ? STATUS & 0xFF : STATUS));
 }
+
+}  // namespace KOVA

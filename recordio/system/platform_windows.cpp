@@ -19,6 +19,8 @@
 
 #include "recordio/system/platform.h"
 
+namespace KOVA {
+
 const SYS_ERROR SYS_BAD_FILE = ERROR_INVALID_HANDLE;
 const SYS_ERROR SYS_TOO_MANY_FILES = ERROR_TOO_MANY_OPEN_FILES;
 const SYS_ERROR SYS_LOCKED = ERROR_LOCK_VIOLATION;
@@ -389,3 +391,5 @@ void SYS_EXIT(std::uint32_t STATUS) noexcept {
   ::TerminateProcess(::GetCurrentProcess(), STATUS);
   ::ExitProcess(STATUS);
 }
+
+}  // namespace KOVA

@@ -21,6 +21,8 @@
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"
 
+using namespace KOVA;
+
 int main(int argc, char** argv) {
   if (argc < 2) return 125;
   SET_COMMAND_ARGUMENTS(argc - 1, argv + 1);  // the script stands in for the program name

@@ -26,6 +26,8 @@
 #include "recordio/buffers/console_utf8.h"
 #include "model/mesh.h"
 
+using namespace KOVA;
+
 namespace py = pybind11;
 
 namespace {
