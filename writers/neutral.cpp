@@ -14,6 +14,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr FORMAT F_I5 = PARSE_FORMAT("(I5)");
@@ -352,3 +354,5 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   VECTOR_R4(O, NSETID, V_VY, E_VY, VY, NUMEL);
   BLOCK_END(O);
 }
+
+}  // namespace KOVA
