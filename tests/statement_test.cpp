@@ -64,6 +64,7 @@ constexpr FORMAT I12 = PARSE_FORMAT("(I12)");
 constexpr FORMAT SECTION = PARSE_FORMAT("(A4,TR4,A11)");
 constexpr FORMAT POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
 constexpr FORMAT REVERTS = PARSE_FORMAT("(I3,2(',',I2))");
+constexpr FORMAT SCALED = PARSE_FORMAT("(1PE10.3,2(E10.3,/))");
 constexpr FORMAT BREAKS = PARSE_FORMAT("(/,/,'   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> ')");
 constexpr FORMAT AFTER = PARSE_FORMAT("(I2,' end',TR3,I3,'x')");
 constexpr FORMAT STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
@@ -74,7 +75,8 @@ constexpr FORMAT STEP = PARSE_FORMAT("(2(I8,TR2),F12.0)");
 // raises the exponent, three-digit exponents drop the letter, a 4-byte item is edited
 // from its own exact value (4-byte 1.00005 lies below it), a rounded zero has no sign.
 // Literals behind the last item are written up to the next data descriptor, TRn adds
-// nothing unless something follows; reversion goes back to the rightmost group.
+// nothing unless something follows; reversion goes back to the rightmost group, the
+// scale factor keeping its value.
 TEST(LaidOutStatement, FieldsFollowTheEditingRules) {
   const struct { std::array<std::string, 2> GOT; std::string_view WANT; } cases[] = {
       {BOTH<P12_4>(12.5), "··1.2500E+01"}, {BOTH<P12_4>(-12.5), "·-1.2500E+01"},
@@ -106,6 +108,7 @@ TEST(LaidOutStatement, FieldsFollowTheEditingRules) {
       {BOTH<POINT>(10.0, -2.5, 12.3456, 0.0, 0.0, 0.0),
        "··1.0000E+01,·-2.5000E+00,··1.2346E+01,··0.0000E+00,··0.0000E+00,··0.0000E+00,"},
       {BOTH<REVERTS>(1, 2, 3, 4, 5, 6, 7), "··1,·2,·3\n,·4,·5\n,·6,·7"},
+      {BOTH<SCALED>(1.0, 2.0, 3.0, 4.0), "·1.000E+00·2.000E+00\n·3.000E+00\n\n·4.000E+00\n"},
       {BOTH<BREAKS>(), "\n\n···<<<<<··OK!·OK!··NORMAL·TERMINATION··>>>>>·"},
       {BOTH<AFTER>(1), "·1·end"}, {BOTH<AFTER>(1, 2), "·1·end·····2x"},
   };

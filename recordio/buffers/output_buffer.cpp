@@ -14,12 +14,6 @@ std::size_t WHOLE_RECORD_BYTES(std::string_view RECORDS, std::size_t SENT) noexc
   return last == std::string_view::npos ? 0 : last + 1;
 }
 
-// The one place where a unit's bytes go to the system. Console output on a
-// UTF-8 terminal is shown converted on the way; everything else goes as it
-// is, and SENT counts the bytes of BYTES the system took (a terminal's
-// converted output is never cut back, so SENT stays 0 there). On the way out
-// of the process (EXITING) a pipe or terminal that takes no bytes is given up
-// on. Returns 0 or the system's code for the refused write.
 SYS_ERROR HAND_OVER(const OUTPUT& O, std::string_view BYTES, bool EXITING, std::size_t& SENT) noexcept {
   SENT = 0;
   std::size_t took = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "recordio/edit/walk.h"
 #include "recordio/records/units.h"
 
 namespace KOVA {
@@ -111,55 +112,31 @@ void EDIT_ITEM(BUILT_RECORD& r, const DESCRIPTOR& d, int scale, const ITEM& it) 
   CLOSE_FIELD(r, static_cast<std::size_t>(cols));
 }
 
-// Data steps come first in EDIT; testing them first keeps the walk to
-// well-predicted branches.
-constexpr bool IS_DATA(EDIT k) { return k <= EDIT::A; }
+// The records of a statement as the walk of its FORMAT builds them.
+struct RECORD_BUILDER {
+  OUTPUT& O;
+  std::span<const ITEM> ITEMS;
+  BUILT_RECORD& R;
+
+  void FIELD(const DESCRIPTOR& d, int scale, std::size_t i) { EDIT_ITEM(R, d, scale, ITEMS[i]); }
+  void LITERAL(std::string_view text) {
+    if (text.size() == 1 && R.P < RECORD_MAX) {
+      R.BUF[R.P] = text[0];  // the separators: a single byte
+      R.H = ++R.P;
+    } else {
+      PLACE_TEXT(R, text);
+    }
+  }
+  void SKIP(std::size_t n) { KOVA::SKIP(R, n); }
+  void RECORD_END() { END_RECORD(O, R); }
+};
 
 }  // namespace
 
 void FORMATTED_STATEMENT(OUTPUT& O, const FORMAT& F, std::span<const ITEM> ITEMS) {
-  BUILT_RECORD r;
-  const ITEM* next = ITEMS.data();  // next item to transfer
-  const ITEM* const last = next + ITEMS.size();
-  std::size_t at = 0;               // place in the FORMAT
-  bool used_in_pass = false;        // items transferred since the FORMAT was (re)started
-  int scale = 0;
-  for (;;) {
-    if (at == F.COUNT) {  // the final parenthesis
-      // A pass that transferred nothing would loop for ever: the items it
-      // cannot take are left unwritten.
-      if (next == last || !used_in_pass) break;
-      END_RECORD(O, r);
-      at = F.REVERSION;
-      used_in_pass = false;
-      continue;
-    }
-    const DESCRIPTOR& d = F.LIST[at++];
-    if (IS_DATA(d.KIND)) {
-      if (d.SET_SCALE >= 0) scale = d.SET_SCALE;
-      for (int k = 0; k < d.REPEAT; ++k) {
-        if (next == last) {
-          END_RECORD(O, r);
-          return;
-        }
-        EDIT_ITEM(r, d, scale, *next++);
-      }
-      used_in_pass = true;
-    } else if (d.KIND == EDIT::LIT) {
-      if (d.LEN == 1 && r.P < RECORD_MAX) {
-        r.BUF[r.P] = F.TEXT[d.AT];  // the separators: a single byte
-        r.H = ++r.P;
-      } else {
-        PLACE_TEXT(r, std::string_view(F.TEXT.data() + d.AT, d.LEN));
-      }
-    } else if (d.KIND == EDIT::TR) {
-      SKIP(r, d.W);
-    } else if (d.KIND == EDIT::SCALE) {
-      scale = d.W;
-    } else {  // '/'
-      END_RECORD(O, r);
-    }
-  }
+  BUILT_RECORD r;  // its columns are written before they are read
+  RECORD_BUILDER builder{O, ITEMS, r};
+  WALK_FORMAT(F, ITEMS.size(), builder);
   END_RECORD(O, r);
 }
 

@@ -23,6 +23,7 @@
 
 #include "recordio/edit/fields.h"
 #include "recordio/edit/format.h"
+#include "recordio/edit/walk.h"
 #include "recordio/records/output.h"
 
 namespace KOVA {
@@ -64,73 +65,56 @@ struct PLAN {
   std::size_t LEN = 0;
 };
 
+// The statement's bytes and fields as the walk of F places them.
+template <std::size_t N>
+struct PLANNER {
+  const std::array<KIND, N>& KINDS;
+  PLAN<N> P{};
+  std::size_t START = 0;  // the current record's first byte
+  std::size_t POS = 0;    // write position within it
+  std::size_t HIGH = 0;   // its length so far
+  std::size_t PLACED_COUNT = 0;
+
+  constexpr void REACH(std::size_t end) {
+    if (START + end + 2 > STATEMENT_MAX_BYTES) format_parse::BAD_FORMAT("statement too long to lay out in advance");
+    if (end > HIGH) HIGH = end;
+  }
+  constexpr void FIELD(const DESCRIPTOR& d, int scale, std::size_t i) {
+    const KIND item = KINDS[i];
+    const bool real = item == KIND::REAL4 || item == KIND::REAL8;
+    if ((d.KIND == EDIT::I && item != KIND::INT) || ((d.KIND == EDIT::E || d.KIND == EDIT::F) && !real) ||
+        (d.KIND == EDIT::A && item != KIND::TEXT))
+      format_parse::BAD_FORMAT("item of the wrong kind for its descriptor");
+    if (d.KIND == EDIT::A && d.W == 0) format_parse::BAD_FORMAT("a bare A has no width until the statement runs");
+    REACH(POS + d.W);
+    P.FIELDS[i] = PLACED{d.KIND, static_cast<std::uint8_t>(scale), d.W, d.D, static_cast<std::uint16_t>(START + POS)};
+    POS += d.W;
+    ++PLACED_COUNT;
+  }
+  constexpr void LITERAL(std::string_view text) {
+    REACH(POS + text.size());
+    for (std::size_t k = 0; k < text.size(); ++k) P.TEXT[START + POS + k] = text[k];
+    POS += text.size();
+  }
+  constexpr void SKIP(std::size_t n) { POS += n; }
+  constexpr void RECORD_END() {
+    P.TEXT[START + HIGH] = '\r';
+    P.TEXT[START + HIGH + 1] = '\n';
+    START += HIGH + 2;
+    POS = HIGH = 0;
+  }
+};
+
 // The walk of FORMATTED_STATEMENT, done once by the compiler.
 template <std::size_t N>
 consteval PLAN<N> MAKE_PLAN(const FORMAT& F, const std::array<KIND, N>& KINDS) {
-  using format_parse::BAD_FORMAT;
-  PLAN<N> p;
-  for (char& c : p.TEXT) c = ' ';
-  std::size_t start = 0;  // the current record's first byte
-  std::size_t pos = 0;    // write position within it
-  std::size_t high = 0;   // its length so far
-  auto reach = [&](std::size_t end) {
-    if (start + end + 2 > STATEMENT_MAX_BYTES) BAD_FORMAT("statement too long to lay out in advance");
-    if (end > high) high = end;
-  };
-  auto end_record = [&] {
-    p.TEXT[start + high] = '\r';
-    p.TEXT[start + high + 1] = '\n';
-    start += high + 2;
-    pos = high = 0;
-  };
-  std::size_t next = 0;
-  std::size_t at = 0;
-  bool used_in_pass = false;
-  int scale = 0;
-  for (;;) {
-    if (at == F.COUNT) {
-      if (next == N || !used_in_pass) break;
-      end_record();
-      at = F.REVERSION;
-      used_in_pass = false;
-      continue;
-    }
-    const DESCRIPTOR& d = F.LIST[at++];
-    if (d.KIND <= EDIT::A) {
-      if (d.SET_SCALE >= 0) scale = d.SET_SCALE;
-      bool ended = false;
-      for (int k = 0; k < d.REPEAT; ++k) {
-        if (next == N) {
-          ended = true;
-          break;
-        }
-        const KIND item = KINDS[next];
-        const bool real = item == KIND::REAL4 || item == KIND::REAL8;
-        if ((d.KIND == EDIT::I && item != KIND::INT) || ((d.KIND == EDIT::E || d.KIND == EDIT::F) && !real) ||
-            (d.KIND == EDIT::A && item != KIND::TEXT))
-          BAD_FORMAT("item of the wrong kind for its descriptor");
-        if (d.KIND == EDIT::A && d.W == 0) BAD_FORMAT("a bare A has no width until the statement runs");
-        reach(pos + d.W);
-        p.FIELDS[next++] = PLACED{d.KIND, static_cast<std::uint8_t>(scale), d.W, d.D,
-                                  static_cast<std::uint16_t>(start + pos)};
-        pos += d.W;
-      }
-      if (ended) break;
-      used_in_pass = true;
-    } else if (d.KIND == EDIT::LIT) {
-      reach(pos + d.LEN);
-      for (std::size_t k = 0; k < d.LEN; ++k) p.TEXT[start + pos + k] = F.TEXT[d.AT + k];
-      pos += d.LEN;
-    } else if (d.KIND == EDIT::TR) {
-      pos += d.W;
-    } else if (d.KIND == EDIT::SCALE) {
-      scale = d.W;
-    } else {
-      end_record();
-    }
-  }
-  p.LEN = start + high;
-  return p;
+  PLANNER<N> planner{KINDS};
+  for (char& c : planner.P.TEXT) c = ' ';
+  WALK_FORMAT(F, N, planner);
+  // The general statement leaves such items unwritten; here they are a mistake.
+  if (planner.PLACED_COUNT != N) format_parse::BAD_FORMAT("items left that the FORMAT cannot take");
+  planner.P.LEN = planner.START + planner.HIGH;
+  return planner.P;
 }
 
 template <PLACED P, typename T>
