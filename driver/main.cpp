@@ -11,6 +11,7 @@
 
 #include "driver/driver.h"
 #include "driver/outputs.h"
+#include "recordio/records/file_names.h"
 #include "recordio/records/options.h"
 #include "recordio/records/units.h"
 

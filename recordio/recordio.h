@@ -4,6 +4,7 @@
 #include "recordio/edit/format.h"
 #include "recordio/edit/items.h"
 #include "recordio/edit/number_width.h"
+#include "recordio/records/file_names.h"
 #include "recordio/records/formatted.h"
 #include "recordio/records/input.h"
 #include "recordio/records/list.h"

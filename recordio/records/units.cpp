@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <span>
 #include <string>
 
 #include "recordio/buffers/console_utf8.h"
@@ -11,14 +10,10 @@
 #include "recordio/system/platform.h"
 #include "recordio/buffers/progress.h"
 #include "recordio/run_end/run_end.h"
-#include "recordio/records/input.h"
 
 namespace KOVA {
 
 namespace {
-
-std::span<char*> ARGUMENTS;
-std::size_t NEXT_ARGUMENT = 1;  // argument 0 is the program
 
 constexpr std::size_t LONGEST_NAME = 256;
 
@@ -71,33 +66,6 @@ UNIT_SLOT* CONSOLE_SLOT(int UNIT) {
   }
 }
 
-std::string_view TRIM_BLANKS(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// A blank file name: the next unused non-blank argument, else ask at the console.
-std::string NAME_FOR_BLANK(int UNIT) {
-  while (NEXT_ARGUMENT < ARGUMENTS.size()) {
-    const std::string_view arg = TRIM_BLANKS(ARGUMENTS[NEXT_ARGUMENT++]);
-    if (!arg.empty()) return std::string(arg);
-  }
-  OUTPUT& console = OUTPUT_OF(CONSOLE_OUT);
-  PUT_RECORD(console, "File name missing or blank - please enter file name");
-  std::array<char, 32> prompt{};
-  char* end = prompt.data();
-  for (char c : std::string_view("UNIT ")) *end++ = c;
-  end = std::to_chars(end, prompt.data() + prompt.size(), UNIT).ptr;
-  *end++ = '?';
-  *end++ = ' ';
-  for (;;) {
-    OUTPUT_WRITE_NOW(console, std::string_view(prompt.data(), end));
-    std::string answer = NEXT_NAME_RECORD(CONSOLE_IN);
-    if (!answer.empty()) return answer;
-  }
-}
-
 // The report of a failed open.
 REPORT REPORT_OF(OPEN_FAULT FAULT) {
   switch (FAULT) {
@@ -125,24 +93,15 @@ void FLUSH_ALL_UNITS() {
   }
 }
 
-void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
-  ARGUMENTS = std::span<char*>(ARGV, ARGC > 0 ? static_cast<std::size_t>(ARGC) : 0);
-  NEXT_ARGUMENT = 1;
-}
-
 void RESET_UNITS_FOR_NEW_RUN() {
   for (UNIT_SLOT& slot : UNIT_SLOTS()) {
     DISCONNECT(slot);
     slot.USED = false;
   }
-  NEXT_ARGUMENT = 1;
   ALLOW_NEW_REPORT();
 }
 
-void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F, NAME_FROM FROM) {
-  std::string name(TRIM_BLANKS(NAME));
-  if (name.empty()) name = NAME_FOR_BLANK(UNIT);
-
+void CONNECT_FILE(int UNIT, const std::string& name, STATUS S, FORM F, NAME_FROM FROM) {
   UNIT_SLOT& slot = CLAIM_SLOT(UNIT);
   slot.NAME = SYS_FULL_PATH(name);
   slot.OPENED_AS = name;

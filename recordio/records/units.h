@@ -1,6 +1,7 @@
 #pragma once
 // The unit table: units connect numbers to the console and to files.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "recordio/buffers/unit_table.h"
@@ -16,13 +17,9 @@ enum class STATUS { OLD, UNKNOWN };
 // characters; or an option of the command line, which only the system limits.
 enum class NAME_FROM { DIALOGUE, COMMAND_LINE };
 
-// Remember the process arguments: a blank file name takes the next unused one.
-void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV);
-
-// Connect UNIT to the file NAME (blanks around it trimmed). Any failure ends
-// the run with its report.
-void OPEN_UNIT(int UNIT, std::string_view NAME, STATUS S, FORM F,
-               NAME_FROM FROM = NAME_FROM::DIALOGUE);
+// Connect UNIT to the file NAME (blanks around it trimmed, not blank: see
+// OPEN_UNIT for a name that may be). Any failure ends the run with its report.
+void CONNECT_FILE(int UNIT, const std::string& NAME, STATUS S, FORM F, NAME_FROM FROM);
 
 // The slot of a connected unit; the console units connect on first use.
 // A unit that is not connected ends the run with report WHICH ("Bad file descriptor").
@@ -44,8 +41,8 @@ void FLUSH_ALL_UNITS();
 
 // For a process that runs the converter more than once (the fuzz targets, which
 // return from the exit of each run): close every unit still open, without
-// writing anything out, free every slot, start again at the first command-line
-// argument and let the next failure be reported. Not used by kovaconv itself.
+// writing anything out, free every slot and let the next failure be reported.
+// Not used by kovaconv itself.
 void RESET_UNITS_FOR_NEW_RUN();
 
 // Normal stop: write out every unit, close all units, exit with STATUS (0, or

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "recordio/records/file_names.h"
 #include "recordio/records/input.h"
 #include "recordio/records/output.h"
 #include "recordio/records/unformatted.h"
