@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recordio/console_utf8.h"
+#include "recordio/output_threads.h"
 #include "recordio/reports.h"
 
 namespace {
@@ -122,15 +123,16 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
   CUT_IF_PENDING(O);
   const std::size_t need = BODY.size() + 2;
   std::size_t len = O.LEN.load(std::memory_order_relaxed);
-  if (need > O.CAP - len) {
+  if (need > O.CAP) {
+    // A record larger than the whole buffer goes out at once, as one write
+    // that a refusal or a signal undoes whole.
     OUTPUT_FLUSH(O);
+    SEND_DIRECT(O, BODY, "\r\n");
+    return;
+  }
+  if (need > O.CAP - len) {
+    OUTPUT_MAKE_ROOM(O);
     len = 0;
-    if (need > O.CAP) {
-      // A record larger than the whole buffer goes out at once, as one write
-      // that a refusal or a signal undoes whole.
-      SEND_DIRECT(O, BODY, "\r\n");
-      return;
-    }
   }
   char* at = O.BUF.get() + len;
   std::memcpy(at, BODY.data(), BODY.size());
@@ -145,7 +147,7 @@ char* RECORD_SPACE_SLOW(OUTPUT& O, std::size_t BODY_MAX) {
   if (O.FD != NO_FILE) {
     CUT_IF_PENDING(O);
     const std::size_t need = BODY_MAX + 2;
-    if (need > O.CAP - O.LEN.load(std::memory_order_relaxed) && need <= O.CAP) OUTPUT_FLUSH(O);
+    if (need > O.CAP - O.LEN.load(std::memory_order_relaxed) && need <= O.CAP) OUTPUT_MAKE_ROOM(O);
     const std::size_t len = O.LEN.load(std::memory_order_relaxed);
     if (need <= O.CAP - len) return O.BUF.get() + len;
   }
@@ -177,6 +179,7 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
 }
 
 void OUTPUT_FLUSH(OUTPUT& O) {
+  SETTLE_HANDED(O);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   if (O.FD == NO_FILE || len == 0) return;
   const SYS_ERROR err = SEND(O, std::string_view(O.BUF.get(), len));
@@ -184,8 +187,15 @@ void OUTPUT_FLUSH(OUTPUT& O) {
   if (err != 0) FAIL_IO(REPORT::WRITE_FAILURE, O.UNIT, err);
 }
 
+SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64_t START) noexcept {
+  std::size_t sent = 0;
+  const SYS_ERROR err = SYS_WRITE(FD, RECORDS, sent);
+  if (err != 0 && START >= 0) (void)SYS_CUT(FD, static_cast<std::uint64_t>(START) + WHOLE_RECORD_BYTES(RECORDS, sent));
+  return err;
+}
+
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
-  if (O.FD == NO_FILE) return;
+  if (O.FD == NO_FILE || !DRAIN_HANDED_FOR_EXIT(O)) return;
   const bool in_flight = O.IN_FLIGHT.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
@@ -200,7 +210,5 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   const std::int64_t start =
       in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : SYS_WRITE_POSITION(O.FD);
   if (in_flight) CUT_BACK(O, start);
-  const std::string_view records(O.BUF.get(), len);
-  std::size_t sent = 0;
-  if (len > 0 && SYS_WRITE(O.FD, records, sent) != 0) CUT_BACK(O, start, WHOLE_RECORD_BYTES(records, sent));
+  if (len > 0) (void)WRITE_RECORDS_OR_CUT(O.FD, std::string_view(O.BUF.get(), len), start);
 }

@@ -123,6 +123,11 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);
 // with report 38 (the system's text first).
 void OUTPUT_FLUSH(OUTPUT& O);
 
+// Async-signal-safe: write RECORDS (whole records) to a regular file at its
+// position START; a write the system refuses partway is cut back to the last
+// whole record it took. 0, or the system's code for the refused write.
+SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64_t START) noexcept;
+
 // Async-signal-safe, for the ways out of the process: write the buffered
 // records, errors ignored, and on a regular file leave only whole records
 // (a write that was under way is done again from its start). Anything else

@@ -6,6 +6,7 @@
 #include "recordio/items.h"
 #include "recordio/list.h"
 #include "recordio/number_width.h"
+#include "recordio/output_threads.h"
 #include "recordio/reports.h"
 #include "recordio/statement.h"
 #include "recordio/unformatted.h"

@@ -8,6 +8,7 @@
 
 #include "recordio/console_utf8.h"
 #include "recordio/number_width.h"
+#include "recordio/output_threads.h"
 #include "recordio/platform.h"
 #include "recordio/progress.h"
 #include "recordio/reports.h"
@@ -158,6 +159,7 @@ void SET_COMMAND_ARGUMENTS(int ARGC, char** ARGV) {
 }
 
 void RESET_UNITS_FOR_NEW_RUN() {
+  FORGET_HANDED();
   for (UNIT_SLOT& slot : UNITS) {
     DISCONNECT(slot);
     slot.USED = false;

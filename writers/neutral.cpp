@@ -228,9 +228,14 @@ void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, REAL VALUE) {
 // (float or double), then the end line: -1 and a zero of the same size.
 template <typename VALUE_FUNCTION>
 void VALUE_LINES(OUTPUT& O, std::int32_t COUNT, VALUE_FUNCTION VALUE_OF) {
-  RECORD_CURSOR cursor = CURSOR_ON(O);
-  for (std::size_t n = 0; n < static_cast<std::size_t>(COUNT > 0 ? COUNT : 0); ++n) {
-    WRITE_LIST_ITEMS(cursor, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
+  const auto N = static_cast<std::size_t>(COUNT > 0 ? COUNT : 0);
+  // The value lines are all of one length: the threads build them when they run.
+  const auto LINE = [&](char* AT, std::size_t n) {
+    return FILL_LIST_RECORD(AT, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
+  };
+  if (!WRITE_FIXED_RECORDS(O, N, LINE)) {
+    RECORD_CURSOR cursor = CURSOR_ON(O);
+    for (std::size_t n = 0; n < N; ++n) WRITE_LIST_ITEMS(cursor, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
   }
   using REAL = decltype(VALUE_OF(0));
   VALUE_LINE(O, -1, REAL{0});

@@ -60,9 +60,17 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
 
   AVERAGE_TO_NODES(VX, VY, IX, VXN, VYN, NCNT, NUMNP, NUMEL, MAXN);
 
-  for (std::int32_t I = 0; I < NUMNP; ++I) {
+  // The point lines are all of one length: the threads build them when they run.
+  const auto POINT = [&](char* AT, std::size_t I) {
     const double V = std::sqrt(VXN[I] * VXN[I] + VYN[I] * VYN[I]);
-    WRITE_STATEMENT<F_POINT>(O, X[I], Y[I], H[I], VXN[I], VYN[I], V);
+    return FILL_STATEMENT<F_POINT>(AT, X[I], Y[I], H[I], VXN[I], VYN[I], V);
+  };
+  const auto NODES = static_cast<std::size_t>(NUMNP > 0 ? NUMNP : 0);
+  if (!WRITE_FIXED_RECORDS(O, NODES, POINT)) {
+    for (std::size_t I = 0; I < NODES; ++I) {
+      char* AT = RECORD_SPACE(O, FIXED_RECORD_MOST);
+      COMMIT_RECORD(O, AT, POINT(AT, I));
+    }
   }
 
   WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) { CORNER_LINES<W()>(O, IX, NUMEL, MAXN); });
