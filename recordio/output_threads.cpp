@@ -72,15 +72,17 @@ void WRITER() {
     const std::uint64_t next = WRITTEN.load();
     const HANDED& h = RING[next % RING_PLACES];
     lock.unlock();
-    // BUSY before STOP is looked at, and STOP before BUSY by a way out: one
-    // of the two sees the other, so no write starts after a way out took over.
+    // Where the write begins is known before it is marked as under way. BUSY
+    // is set before STOP is looked at, and a way out sets STOP before it
+    // looks at BUSY: one of the two sees the other, so no write starts after
+    // a way out took over.
+    const std::int64_t start = SYS_WRITE_POSITION(h.FD);
+    FLIGHT_START.store(start);
     BUSY.store(true);
     if (STOP.load()) {
       BUSY.store(false);
       return;
     }
-    const std::int64_t start = SYS_WRITE_POSITION(h.FD);
-    FLIGHT_START.store(start);
     const SYS_ERROR err = WRITE_RECORDS_OR_CUT(h.FD, std::string_view(h.BUF.get(), h.LEN), start);
     if (err != 0) {
       REFUSED_ERROR.store(err);
@@ -102,6 +104,7 @@ struct BLOCK_SHARE {
   std::size_t FIRST = 0;
   std::size_t COUNT = 0;
   std::size_t BODY = 0;
+  std::size_t SHARES = 1;    // the main flow's and the formatters'
 };
 std::mutex BLOCK_LOCK;
 std::condition_variable BLOCK_READY;
@@ -111,17 +114,10 @@ BLOCK_SHARE BLOCK_NOW;
 std::size_t SHARES_LEFT = 0;     // formatter shares of the block not yet done
 bool BLOCK_MISMATCH = false;     // a record was not of the block's length
 
-// Share K (0: the main flow's) of the block's COUNT records among SHARES.
-void SHARE_OF(const BLOCK_SHARE& S, std::size_t K, std::size_t SHARES, std::size_t& FIRST, std::size_t& N) {
-  const std::size_t from = S.COUNT * K / SHARES, to = S.COUNT * (K + 1) / SHARES;
-  FIRST = from;
-  N = to - from;
-}
-
-bool BUILD_SHARE(const BLOCK_SHARE& S, std::size_t K, std::size_t SHARES) {
-  std::size_t first = 0, n = 0;
-  SHARE_OF(S, K, SHARES, first, n);
-  return S.BLOCK.RANGE(S.BLOCK.CONTEXT, S.AT + first * (S.BODY + 2), S.FIRST + first, n, S.BODY);
+// Build share K (0: the main flow's) of the block's records.
+bool BUILD_SHARE(const BLOCK_SHARE& S, std::size_t K) {
+  const std::size_t from = S.COUNT * K / S.SHARES, to = S.COUNT * (K + 1) / S.SHARES;
+  return S.BLOCK.RANGE(S.BLOCK.CONTEXT, S.AT + from * (S.BODY + 2), S.FIRST + from, to - from, S.BODY);
 }
 
 void FORMATTER(std::size_t K) {
@@ -132,7 +128,7 @@ void FORMATTER(std::size_t K) {
     seen = BLOCK_NUMBER;
     const BLOCK_SHARE share = BLOCK_NOW;
     lock.unlock();
-    const bool same = BUILD_SHARE(share, K, FORMATTERS + 1);
+    const bool same = BUILD_SHARE(share, K);
     lock.lock();
     if (!same) BLOCK_MISMATCH = true;
     if (--SHARES_LEFT == 0) BLOCK_DONE.notify_one();
@@ -200,6 +196,7 @@ void OUTPUT_MAKE_ROOM(OUTPUT& O) {
   START_IF_DUE(O);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   if (!WRITING || !MAY_HAND_OVER(O) || len == 0) {
+    // (a refusal the writer thread met is reported first, there)
     OUTPUT_FLUSH(O);
     return;
   }
@@ -225,7 +222,10 @@ void OUTPUT_MAKE_ROOM(OUTPUT& O) {
 }
 
 void SETTLE_HANDED(const OUTPUT& O) {
-  if (!WRITING || !HANDED_FROM(O)) return;
+  if (!WRITING) return;
+  // A refusal is reported before anything else is written.
+  REPORT_IF_REFUSED();
+  if (!HANDED_FROM(O)) return;
   {
     std::unique_lock lock(RING_LOCK);
     RING_CHANGED.wait(lock, [&] { return REFUSED.load() != nullptr || !HANDED_FROM(O); });
@@ -264,13 +264,12 @@ void FORGET_HANDED() noexcept {
     RING_CHANGED.notify_all();
   }
   while (BUSY.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  // The writer thread has ended (or ends without writing); a later run may
-  // start one again.
+  // The writer thread has ended (or ends without writing); later runs of
+  // the process write on the main flow.
   for (HANDED& h : RING) h.FROM = nullptr;
   QUEUED.store(WRITTEN.load());
   REFUSED.store(nullptr);
   WRITING = false;
-  TRIED = false;
 }
 
 bool PARALLEL_BLOCKS_FOR(const OUTPUT& O, std::size_t COUNT) noexcept {
@@ -292,7 +291,7 @@ void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BL
       continue;
     }
     const std::size_t n = std::min(COUNT - done, (room - FIXED_RECORD_MOST) / record);
-    const BLOCK_SHARE share{BLOCK, O.BUF.get() + len, done, n, body};
+    const BLOCK_SHARE share{BLOCK, O.BUF.get() + len, done, n, body, FORMATTERS + 1};
     bool same = true;
     {
       std::lock_guard lock(BLOCK_LOCK);
@@ -302,7 +301,7 @@ void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BL
       ++BLOCK_NUMBER;
     }
     BLOCK_READY.notify_all();
-    same = BUILD_SHARE(share, 0, FORMATTERS + 1);
+    same = BUILD_SHARE(share, 0);
     {
       std::unique_lock lock(BLOCK_LOCK);
       BLOCK_DONE.wait(lock, [] { return SHARES_LEFT == 0; });
