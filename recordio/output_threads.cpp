@@ -196,8 +196,7 @@ void OUTPUT_MAKE_ROOM(OUTPUT& O) {
   START_IF_DUE(O);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   if (!WRITING || !MAY_HAND_OVER(O) || len == 0) {
-    // (a refusal the writer thread met is reported first, there)
-    OUTPUT_FLUSH(O);
+    OUTPUT_FLUSH(O);  // which reports first a refusal that the writer thread met
     return;
   }
   const std::uint64_t q = QUEUED.load();
