@@ -100,11 +100,13 @@ void WRITER() {
 // share of its records and says it is done.
 struct BLOCK_SHARE {
   FIXED_BLOCK BLOCK;
-  char* AT = nullptr;        // where record FIRST goes
-  std::size_t FIRST = 0;
+  char* AT = nullptr;        // where the record of the first kept index goes
+  std::size_t FIRST = 0;     // indexes FIRST.. FIRST+COUNT-1
   std::size_t COUNT = 0;
   std::size_t BODY = 0;
   std::size_t SHARES = 1;    // the main flow's and the formatters'
+  // The records ahead of each share, the last entry all of them.
+  std::array<std::size_t, MOST_OUTPUT_THREADS + 1> BEFORE{};
 };
 std::mutex BLOCK_LOCK;
 std::condition_variable BLOCK_READY;
@@ -115,10 +117,15 @@ std::size_t SHARES_LEFT = 0;     // formatter shares of the block not yet done
 bool BLOCK_MISMATCH = false;     // a record was not of the block's length
 
 // Build share K (0: the main flow's) of the block's records.
+std::size_t SHARE_START(const BLOCK_SHARE& S, std::size_t K) { return S.FIRST + S.COUNT * K / S.SHARES; }
+
 bool BUILD_SHARE(const BLOCK_SHARE& S, std::size_t K) {
-  const std::size_t from = S.COUNT * K / S.SHARES, to = S.COUNT * (K + 1) / S.SHARES;
-  return S.BLOCK.RANGE(S.BLOCK.CONTEXT, S.AT + from * (S.BODY + 2), S.FIRST + from, to - from, S.BODY);
+  const std::size_t from = SHARE_START(S, K);
+  return S.BLOCK.RANGE(S.BLOCK.CONTEXT, S.AT + S.BEFORE[K] * (S.BODY + 2), from, SHARE_START(S, K + 1) - from,
+                       S.BODY);
 }
+
+bool KEPT(const FIXED_BLOCK& B, std::size_t I) { return B.KEEP == nullptr || B.KEEP(B.CONTEXT, I); }
 
 void FORMATTER(std::size_t K) {
   std::uint64_t seen = 0;
@@ -277,10 +284,13 @@ bool PARALLEL_BLOCKS_FOR(const OUTPUT& O, std::size_t COUNT) noexcept {
 }
 
 void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BLOCK) {
+  std::size_t done = 0;  // indexes
+  while (done < COUNT && !KEPT(BLOCK, done)) ++done;
+  if (done == COUNT) return;
   std::array<char, FIXED_RECORD_MOST> first{};
-  const std::size_t body = BLOCK.ONE(BLOCK.CONTEXT, first.data(), 0);
+  const std::size_t body = BLOCK.ONE(BLOCK.CONTEXT, first.data(), done);
   const std::size_t record = body + 2;
-  for (std::size_t done = 0; done < COUNT;) {
+  while (done < COUNT) {
     const std::size_t len = O.LEN.load(std::memory_order_relaxed);
     // Room for a record longer than the block's to go wrong in without
     // leaving the buffer.
@@ -289,8 +299,20 @@ void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BL
       OUTPUT_MAKE_ROOM(O);
       continue;
     }
-    const std::size_t n = std::min(COUNT - done, (room - FIXED_RECORD_MOST) / record);
-    const BLOCK_SHARE share{BLOCK, O.BUF.get() + len, done, n, body, FORMATTERS + 1};
+    // The indexes whose records fit, and where each share's records begin.
+    const std::size_t fit = (room - FIXED_RECORD_MOST) / record;
+    BLOCK_SHARE share{BLOCK, O.BUF.get() + len, done, 0, body, FORMATTERS + 1, {}};
+    std::size_t end = done, kept = 0;
+    for (; end < COUNT; ++end) {
+      if (!KEPT(BLOCK, end)) continue;
+      if (kept == fit) break;
+      ++kept;
+    }
+    share.COUNT = end - done;
+    for (std::size_t k = 1, i = done, before = 0; k <= share.SHARES; ++k) {
+      for (; i < SHARE_START(share, k); ++i) before += KEPT(BLOCK, i);
+      share.BEFORE[k] = before;
+    }
     bool same = true;
     {
       std::lock_guard lock(BLOCK_LOCK);
@@ -308,14 +330,15 @@ void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BL
     }
     if (same) {
       std::atomic_signal_fence(std::memory_order_release);
-      O.LEN.store(len + n * record, std::memory_order_relaxed);
+      O.LEN.store(len + kept * record, std::memory_order_relaxed);
     } else {
       // Records of another length than the first: built again one by one.
-      for (std::size_t i = done; i < done + n; ++i) {
+      for (std::size_t i = done; i < end; ++i) {
+        if (!KEPT(BLOCK, i)) continue;
         char* at = RECORD_SPACE(O, FIXED_RECORD_MOST);
         COMMIT_RECORD(O, at, BLOCK.ONE(BLOCK.CONTEXT, at, i));
       }
     }
-    done += n;
+    done = end;
   }
 }

@@ -18,6 +18,7 @@
 // the run goes on with the main flow alone.
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "recordio/output.h"
 
@@ -47,14 +48,18 @@ bool DRAIN_HANDED_FOR_EXIT(const OUTPUT& O) noexcept;
 // stopped and forgets every handed buffer.
 void FORGET_HANDED() noexcept;
 
-// A block of records formatted in parallel: CONTEXT and its two procedures.
+// A block of records formatted in parallel: CONTEXT and its procedures, over
+// the indexes 0..COUNT-1 of which those that KEEP takes (all, without KEEP)
+// have a record each.
 struct FIXED_BLOCK {
   const void* CONTEXT = nullptr;
-  // Build record I's body at AT (at most FIXED_RECORD_MOST bytes); its length.
+  // Build index I's record body at AT (at most FIXED_RECORD_MOST bytes); its length.
   std::size_t (*ONE)(const void* CONTEXT, char* AT, std::size_t I) = nullptr;
-  // Build records FIRST.. FIRST+COUNT-1, each BODY bytes and CR LF, from AT
-  // on; false (at once) when one of them is not BODY bytes long.
+  // Build the records of the indexes FIRST.. FIRST+COUNT-1 that are kept,
+  // each BODY bytes and CR LF, one after the other from AT on; false (at
+  // once) when one of them is not BODY bytes long.
   bool (*RANGE)(const void* CONTEXT, char* AT, std::size_t FIRST, std::size_t COUNT, std::size_t BODY) = nullptr;
+  bool (*KEEP)(const void* CONTEXT, std::size_t I) = nullptr;
 };
 inline constexpr std::size_t FIXED_RECORD_MOST = 128;
 
@@ -62,25 +67,39 @@ inline constexpr std::size_t FIXED_RECORD_MOST = 128;
 bool PARALLEL_BLOCKS_FOR(const OUTPUT& O, std::size_t COUNT) noexcept;
 void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BLOCK);
 
-// COUNT records of one length, record I's body built by FILL(AT, I), which
-// returns its length: formatted by the threads when they run for O (false
-// otherwise: the caller writes them itself). The records join the output in
-// order, a buffer's worth at a time, once all of them are built.
-template <typename FILL>
-bool WRITE_FIXED_RECORDS(OUTPUT& O, std::size_t COUNT, const FILL& F) {
+// Every index has its record.
+struct EVERY_INDEX {
+  constexpr bool operator()(std::size_t) const { return true; }
+};
+
+// Records of one length for the indexes 0..COUNT-1 that KEEP(I) takes, in
+// order, record I's body built by FILL(AT, I), which returns its length:
+// formatted by the threads when they run for O (false otherwise: the caller
+// writes them itself). The records join the output in order, a buffer's worth
+// at a time, once all of them are built.
+template <typename FILL, typename KEEP = EVERY_INDEX>
+bool WRITE_FIXED_RECORDS(OUTPUT& O, std::size_t COUNT, const FILL& F, const KEEP& K = {}) {
   if (!PARALLEL_BLOCKS_FOR(O, COUNT)) return false;
-  const FIXED_BLOCK block{
-      &F,
-      [](const void* C, char* AT, std::size_t I) { return (*static_cast<const FILL*>(C))(AT, I); },
+  struct BOTH {
+    const FILL& F;
+    const KEEP& K;
+  } both{F, K};
+  FIXED_BLOCK block{
+      &both,
+      [](const void* C, char* AT, std::size_t I) { return static_cast<const BOTH*>(C)->F(AT, I); },
       [](const void* C, char* AT, std::size_t FIRST, std::size_t N, std::size_t BODY) {
-        const FILL& fill = *static_cast<const FILL*>(C);
-        for (std::size_t I = FIRST; I < FIRST + N; ++I, AT += BODY + 2) {
-          if (fill(AT, I) != BODY) return false;
+        const BOTH& b = *static_cast<const BOTH*>(C);
+        for (std::size_t I = FIRST; I < FIRST + N; ++I) {
+          if (!b.K(I)) continue;
+          if (b.F(AT, I) != BODY) return false;
           AT[BODY] = '\r';
           AT[BODY + 1] = '\n';
+          AT += BODY + 2;
         }
         return true;
       }};
+  if constexpr (!std::is_same_v<KEEP, EVERY_INDEX>)
+    block.KEEP = [](const void* C, std::size_t I) { return static_cast<const BOTH*>(C)->K(I); };
   WRITE_BLOCK_IN_PARALLEL(O, COUNT, block);
   return true;
 }

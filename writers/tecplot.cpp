@@ -27,9 +27,16 @@ constexpr FORMAT F_POINT = PARSE_FORMAT("(1PE12.4,6(',',1PE12.4))");
 template <int W>
 constexpr FORMAT F_CORNERS = PARSE_FORMAT_WIDTH<W>("(I#,3(',',I#))");
 
-// The connectivity lines of the counted elements, corner numbers W wide.
+// The connectivity lines of the counted elements, corner numbers W wide. The
+// lines are all of one length: the threads build them when they run.
 template <int W>
 void CORNER_LINES(OUTPUT& O, INTS IX, std::int32_t NUMEL, std::int32_t MAXN) {
+  const auto LINE = [&](char* AT, std::size_t E) {
+    return FILL_STATEMENT<F_CORNERS<W>>(AT, CORNER(IX, MAXN, E, 0), CORNER(IX, MAXN, E, 1), CORNER(IX, MAXN, E, 2),
+                                        CORNER(IX, MAXN, E, 3));
+  };
+  const auto COUNTED = [&](std::size_t E) { return CORNER(IX, MAXN, E, 4) > 0; };
+  if (WRITE_FIXED_RECORDS(O, static_cast<std::size_t>(NUMEL > 0 ? NUMEL : 0), LINE, COUNTED)) return;
   for (std::int32_t E = 0; E < NUMEL; ++E) {
     if (CORNER(IX, MAXN, E, 4) <= 0) continue;
     WRITE_STATEMENT<F_CORNERS<W>>(O, CORNER(IX, MAXN, E, 0), CORNER(IX, MAXN, E, 1),
