@@ -76,9 +76,10 @@ struct EVERY_INDEX {
 // order, record I's body built by FILL(AT, I), which returns its length:
 // formatted by the threads when they run for O (false otherwise: the caller
 // writes them itself). The records join the output in order, a buffer's worth
-// at a time, once all of them are built.
+// at a time, once all of them are built. Never inlined: a writer's own
+// one-thread loop is compiled as it is without it.
 template <typename FILL, typename KEEP = EVERY_INDEX>
-bool WRITE_FIXED_RECORDS(OUTPUT& O, std::size_t COUNT, const FILL& F, const KEEP& K = {}) {
+[[gnu::noinline]] bool WRITE_FIXED_RECORDS(OUTPUT& O, std::size_t COUNT, const FILL& F, const KEEP& K = {}) {
   if (!PARALLEL_BLOCKS_FOR(O, COUNT)) return false;
   struct BOTH {
     const FILL& F;

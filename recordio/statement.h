@@ -165,5 +165,9 @@ inline void WRITE_STATEMENT(OUTPUT& O, const T&... ITEMS) {
   using namespace statement_plan;
   static constexpr auto P = MAKE_PLAN<sizeof...(T)>(F, std::array<KIND, sizeof...(T)>{KIND_OF<T>()...});
   char* at = RECORD_SPACE(O, P.LEN);
-  COMMIT_RECORD(O, at, FILL_STATEMENT<F>(at, ITEMS...));
+  std::memcpy(at, P.TEXT.data(), P.LEN);
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (PUT_FIELD<P.FIELDS[I]>(at, ITEMS), ...);
+  }(std::index_sequence_for<T...>{});
+  COMMIT_RECORD(O, at, P.LEN);
 }
