@@ -63,8 +63,7 @@ TEST(AtlasResult, BlockAndStepLine) {
 // Whole runs, menu choice 3: both files in the current directory.
 TEST(AtlasRun, MeshWholeAndResultOnlyForSelectedSteps) {
   e2e::SCRATCH S;
-  S.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
-  S.WRITE("result.bin", e2e::MODEL_PART("RUN", {{0, 0}, {10, 0}}, {{{1, 2, 0, 0, 1}}}) +
+  S.RESULT(e2e::MODEL_PART("RUN", {{0, 0}, {10, 0}}, {{{1, 2, 0, 0, 1}}}) +
                             e2e::STEP(5, 60.0, {{0, 6.0, 0.0}, {0, 5.5, 0.0}}, {{0.25, -0.125}}) +
                             e2e::STEP(9, 120.0, {{0, 6.0, 0.0}, {0, 5.5, 0.0}}, {{0.25, -0.125}}));
   const std::string MESH = MESH_HEAD + "RUN" + std::string(77, ' ') +

@@ -82,8 +82,7 @@ TEST(DamagedInput, GeneratedFileCutAtEveryOffsetOfTheLastTwoSteps) {
   e2e::SCRATCH s;
   const std::string whole = e2e::GENERATE(s, 4, 3);
   // Record starts, from the length fields: five model records, three per step.
-  std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at < whole.size(); at += 8 + e2e::INT4_AT(whole, at)) starts.push_back(at);
+  const std::vector<std::size_t> starts = e2e::RECORD_STARTS(whole);
   ASSERT_EQ(starts.size(), 5U + 3 * 3);
   const std::size_t step_end[] = {starts[5], starts[8], starts[11]};  // after 0, 1, 2 steps
   const std::string short_nodes = e2e::FRAME(std::string(starts[7] - starts[6] - 9, '\0'));

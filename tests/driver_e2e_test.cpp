@@ -75,8 +75,7 @@ TEST(DriverDialogue, EveryTextInOrder) {
   const std::string head =
       OPENING + ' ' + title.substr(0, 76) + "\r\n " + title.substr(76) + "\r\n" + CONFIRMATION;
   e2e::SCRATCH s;
-  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
-  s.WRITE("result.bin", SQUARE_MODEL(title));
+  s.RESULT(SQUARE_MODEL(title));
   for (const char* banner : {"0", "1", "99"}) {
     e2e::RUN r = s.CONVERT(banner + e2e::ANSWERS(2, "out.dat", 0).substr(1));
     EXPECT_EQ(r.STATUS, 3);
@@ -144,9 +143,8 @@ TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
 // its real column length.
 TEST(DriverModel, StrayCornersAndAboveTwentyThousand) {
   e2e::SCRATCH s;
-  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
   const std::vector<e2e::ELEMENT> stray{{{1, 2, 9, -2, 1}}, {{2, 0, 0, 0, 1}}, {{3, 1, 1, 1, 1}}};
-  s.WRITE("result.bin", e2e::MODEL_PART("W", {{0, 0}, {1, 0}}, stray) +
+  s.RESULT(e2e::MODEL_PART("W", {{0, 0}, {1, 0}}, stray) +
                             e2e::STEP(1, 0.0, {{}, {}}, {{4.0, 0.0}, {2.0, 0.0}, {8.0, 0.0}}));
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
   EXPECT_EQ(r.STATUS, 0);
@@ -226,8 +224,7 @@ TEST(DriverModel, TitleControlCharactersAndNegativeNodeCount) {
   const std::string shown = "A  B [2J  C  \x80\xfe" + std::string(61, 'x') + "   Z";
   ASSERT_EQ(raw.size(), 80U);
   e2e::SCRATCH s;
-  s.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
-  s.WRITE("result.bin", SQUARE_MODEL(raw) + SQUARE_STEP(1, 1));
+  s.RESULT(SQUARE_MODEL(raw) + SQUARE_STEP(1, 1));
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
   EXPECT_EQ(r.STATUS, 0);
   const std::string console_title = std::string(1, ' ') + shown.substr(0, 76) + "\r\n " + shown.substr(76);
@@ -250,21 +247,6 @@ TEST(DriverModel, TitleControlCharactersAndNegativeNodeCount) {
   }
 }
 
-namespace {
-
-// The framed records of a result file, each with its length fields.
-std::vector<std::string> FRAMED_RECORDS(const std::string& file) {
-  std::vector<std::string> records;
-  for (std::size_t at = 0; at + 4 <= file.size();) {
-    const std::size_t length = static_cast<std::size_t>(e2e::INT4_AT(file, at));
-    records.push_back(file.substr(at, length + 8));
-    at += length + 8;
-  }
-  return records;
-}
-
-}  // namespace
-
 // The command line writes the dialogue's bytes and ends with its status, for every
 // output and the selections final, all, one step, a missing step and a list. A list
 // writes what the dialogue writes for each listed step alone, in file order: the
@@ -276,12 +258,10 @@ TEST(CommandLine, SameBytesAndStatusesAsTheDialogue) {
   e2e::SCRATCH dialogue, command;
   const std::string result = e2e::GENERATE(dialogue, 40, 4);  // steps 1..4
   ASSERT_FALSE(result.empty());
-  const std::vector<std::string> records = FRAMED_RECORDS(result);
-  ASSERT_EQ(records.size(), 5U + 3 * 4);
+  const std::vector<std::size_t> starts = e2e::RECORD_STARTS(result);
+  ASSERT_EQ(starts.size(), 5U + 3 * 4);
   // The model part and steps 1 and 3 alone.
-  std::string steps_1_3;
-  for (std::size_t k : {0, 1, 2, 3, 4, 5, 6, 7, 11, 12, 13}) steps_1_3 += records[k];
-  dialogue.WRITE("steps13.bin", steps_1_3);
+  dialogue.WRITE("steps13.bin", result.substr(0, starts[8]) + result.substr(starts[11], starts[14] - starts[11]));
   command.WRITE("result.bin", result);
 
   // Each run starts with no output file of an earlier one.

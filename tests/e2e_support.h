@@ -40,6 +40,16 @@ inline std::int32_t INT4_AT(std::string_view bytes, std::size_t at) {
   return v;
 }
 
+// Where each framed record of FILE starts, read from the length fields (up to
+// the first length that is negative or runs past the end).
+inline std::vector<std::size_t> RECORD_STARTS(std::string_view file) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at + 4 <= file.size() && INT4_AT(file, at) >= 0;
+       at += 8 + static_cast<std::size_t>(INT4_AT(file, at)))
+    starts.push_back(at);
+  return starts;
+}
+
 // TEXT cut or blank-padded to WIDTH characters (the title is 80).
 inline std::string PADDED(std::string_view text, std::size_t width) {
   return (std::string(text.substr(0, width)) + std::string(width, ' ')).substr(0, width);
@@ -99,6 +109,11 @@ inline std::string WORK_LIST(std::string_view result_name) {
 inline std::string ANSWERS(int itype, std::string_view output_name, int nsel) {
   return "0\n0\n" + std::to_string(itype) + "\n" + (itype == 3 ? "" : std::string(output_name) + "\n") +
          std::to_string(nsel) + "\n";
+}
+
+// ANSWERS up to the one that answers the time-step question (the last).
+inline std::string BEFORE_STEP_ANSWER(std::string_view answers) {
+  return std::string(answers.substr(0, answers.rfind('\n', answers.size() - 2) + 1));
 }
 
 // Console lines of every run: the data-OK question (code page 932) and the normal end.
@@ -241,6 +256,10 @@ struct SCRATCH {
   void WRITE(std::string_view name, std::string_view bytes) const { WRITE_PATH(DIR / name, bytes); }
   std::string READ(std::string_view name) const { return READ_PATH(DIR / name); }
   bool EXISTS(std::string_view name) const { return std::filesystem::exists(DIR / name); }
+  // How many entries the folder NAME holds.
+  std::ptrdiff_t ENTRIES(std::string_view name) const {
+    return std::distance(std::filesystem::directory_iterator(DIR / name), {});
+  }
   // Every regular file of the directory but those named in INPUTS, by name.
   std::map<std::string, std::string> FILES(std::initializer_list<std::string_view> inputs) const {
     std::map<std::string, std::string> files;
@@ -249,6 +268,12 @@ struct SCRATCH {
           entry.is_regular_file() && std::find(inputs.begin(), inputs.end(), name) == inputs.end())
         files[name] = READ(name);
     return files;
+  }
+
+  // BYTES as result.bin, and a WORK.LST that names it.
+  void RESULT(std::string_view bytes) const {
+    WRITE("WORK.LST", WORK_LIST("result.bin"));
+    WRITE("result.bin", bytes);
   }
 
   RUN CONVERT(std::string_view input, const std::vector<std::string>& args = {}) const {

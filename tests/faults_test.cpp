@@ -111,11 +111,13 @@ struct SMALL_DISK {
 };
 
 // The model part of a result file: its first five records.
-std::string MODEL_OF(const std::string& result) {
-  std::size_t at = 0;
-  for (int k = 0; k < 5; ++k) at += 8 + static_cast<std::size_t>(e2e::INT4_AT(result, at));
-  return result.substr(0, at);
-}
+std::string MODEL_OF(const std::string& result) { return result.substr(0, e2e::RECORD_STARTS(result).at(5)); }
+
+// The full path that reports show for the result file beside the run's directory.
+std::string RESULT_PATH(const e2e::SCRATCH& s) { return (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string(); }
+
+// A conversion left running, its console answers still to come.
+probe::LIVE LIVE_CONVERSION(const e2e::SCRATCH& s) { return probe::LIVE(s, std::vector<std::string>{KOVACONV_EXE}); }
 
 // Where the console output of a run ends while it waits at the time-step question.
 std::size_t STEP_QUESTION_END(std::string_view out) {
@@ -201,15 +203,14 @@ TEST_P(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
   const pid_t pid = e2e::SPAWN(s.DIR, {KOVACONV_EXE}, {"", "", err}, {in[0], out[1], -1});
   ::close(in[0]);
   ::close(out[1]);
-  const std::string asked = tecplot_all.substr(0, tecplot_all.rfind('\n', tecplot_all.size() - 2) + 1);
-  const std::string rest = tecplot_all.substr(asked.size());
-  ASSERT_EQ(::write(in[1], asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  const std::string asked = e2e::BEFORE_STEP_ANSWER(tecplot_all);
+  ASSERT_TRUE(probe::SEND(in[1], asked));
   std::string shown;
   char buf[4096];
   for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].OUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
     shown.append(buf, static_cast<std::size_t>(n));
   ::close(out[0]);
-  ASSERT_EQ(::write(in[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  ASSERT_TRUE(probe::SEND(in[1], tecplot_all.substr(asked.size())));
   ::close(in[1]);
   int status = -1;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -262,10 +263,7 @@ TEST_P(Faults, MemoryIsBoundedByTheCounts) {
     const auto start = CLOCK::now();
     const e2e::RUN r = CONVERT(s, c.ANSWERS, ADDRESS_LIMITS ? std::vector{AS_64_MIB} : std::vector<std::string>{});
     EXPECT_EQ(r.STATUS, c.STATUS);
-    const std::string result_path = (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string();
-    EXPECT_EQ(r.ERR, c.STATUS == 0    ? ""
-                     : c.STATUS == 71 ? OUT_OF_MEMORY
-                                      : e2e::SEVERE(67, 10, result_path));
+    EXPECT_EQ(r.ERR, c.STATUS == 0 ? "" : c.STATUS == 71 ? OUT_OF_MEMORY : e2e::SEVERE(67, 10, RESULT_PATH(s)));
     EXPECT_WHOLE_RECORDS(s, r, normal, c.STATUS == 0);
     // The count is judged from the length field: nothing of the record is read.
     if (c.STATUS == 67) {
@@ -302,10 +300,9 @@ TEST_P(Faults, MemoryIsBoundedByTheCounts) {
 TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 20000, 3);
   const std::string model = MODEL_OF(result);
-  std::size_t step = 0;  // the bytes of a step: its three records
-  for (int k = 0; k < 3; ++k) step += 8 + static_cast<std::size_t>(e2e::INT4_AT(result, model.size() + step));
+  const std::size_t step = e2e::RECORD_STARTS(result).at(8) - model.size();  // the bytes of a step
   const std::string answers = e2e::ANSWERS(2, "out.dat", -1);
-  const std::string asked = answers.substr(0, answers.rfind('\n', answers.size() - 2) + 1);
+  const std::string asked = e2e::BEFORE_STEP_ANSWER(answers), rest = answers.substr(asked.size());
   const NORMAL none = NORMAL_RUN(model, answers, "kovaconv: warning: the result file holds no time step; no step was written\n");
   const NORMAL first = NORMAL_RUN(result.substr(0, model.size() + step), answers);
   const struct { const char* what; std::size_t cut; bool writing; } cases[] = {
@@ -322,16 +319,15 @@ TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
     if (c.writing) {
       ASSERT_EQ(::mkfifo((s.DIR / "out.dat").c_str(), 0644), 0);
     }
-    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
-    ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+    probe::LIVE run = LIVE_CONVERSION(s);
+    ASSERT_TRUE(run.SAY(asked));
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.OUT)));
     std::string written;
     int fifo = -1;
     if (c.writing) {
       // The output holds a megabyte of the first step's records: the run waits
       // in a write of that step until the test reads on.
-      const std::string rest = answers.substr(asked.size());
-      ASSERT_EQ(::write(run.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+      ASSERT_TRUE(run.SAY(rest));
       fifo = ::open((s.DIR / "out.dat").c_str(), O_RDONLY);
       char byte = 0;
       ASSERT_EQ(::read(fifo, &byte, 1), 1);
@@ -343,12 +339,10 @@ TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
       for (ssize_t got; (got = ::read(fifo, buf, sizeof buf)) > 0;) written.append(buf, static_cast<std::size_t>(got));
       ::close(fifo);
     } else {
-      const std::string rest = answers.substr(asked.size());
-      ASSERT_EQ(::write(run.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+      ASSERT_TRUE(run.SAY(rest));
     }
     EXPECT_EQ(run.FINISH_WITHIN(std::chrono::seconds(20)), 24);
-    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
-              e2e::SEVERE(24, 10, (std::filesystem::weakly_canonical(s.ROOT) / "r.bin").string()));
+    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), e2e::SEVERE(24, 10, RESULT_PATH(s)));
     EXPECT_TRUE((c.writing ? written : s.READ("out.dat")) == (c.writing ? first : none).FILES_.at("out.dat"));
     EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.OUT.substr(0, first.OUT.find("\r\n\r\n   <<<<<")));
 
@@ -373,15 +367,15 @@ TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
 TEST_P(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 2);
   const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
-  const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
+  const std::string asked = e2e::BEFORE_STEP_ANSWER(femap);
   const NORMAL normal = NORMAL_RUN(result, femap);
   e2e::SCRATCH s, other;
   PREPARE(s, result);
   PREPARE(other, result);
   std::filesystem::create_symlink(s.DIR / "out.dat", other.DIR / "out.dat");
 
-  probe::LIVE first(s, std::vector<std::string>{KOVACONV_EXE});
-  ASSERT_EQ(::write(first.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+  probe::LIVE first = LIVE_CONVERSION(s);
+  ASSERT_TRUE(first.SAY(asked));
   ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
   const std::string before = s.READ("out.dat");
   const e2e::RUN second = other.CONVERT(femap);
@@ -390,8 +384,7 @@ TEST_P(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
                             e2e::SEVERE(30, 8, e2e::REPORTED_PATH(other, "out.dat")));
   EXPECT_EQ(s.READ("out.dat"), before);
 
-  const std::string rest = femap.substr(asked.size());
-  ASSERT_EQ(::write(first.INPUT, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+  ASSERT_TRUE(first.SAY(femap.substr(asked.size())));
   EXPECT_EQ(first.FINISH_WITHIN(std::chrono::seconds(10)), 0);
   EXPECT_TRUE(s.READ("out.dat") == normal.FILES_.at("out.dat"));
 }
@@ -414,10 +407,13 @@ TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     SCOPED_TRACE(seed);
     e2e::SCRATCH s;
     PREPARE(s, result);
-    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
-    ASSERT_EQ(::write(run.INPUT, femap.data(), femap.size()), static_cast<ssize_t>(femap.size()));
+    probe::LIVE run = LIVE_CONVERSION(s);
+    ASSERT_TRUE(run.SAY(femap));
+    // From the first console read on, the run's signal handling is in place (a
+    // signal before it ends the process silently, as for any program).
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, 1));
     std::mt19937 random(seed);
-    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.1, 1.1)(random));
+    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.0, 1.0)(random));
     most_threads = std::max(most_threads, THREADS_OF(run.PID));
     ::kill(run.PID, SIGTERM);
     const int status = run.FINISH_WITHIN(std::chrono::seconds(3));
@@ -458,9 +454,8 @@ TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
         MODEL_OF(result), femap, "kovaconv: warning: the result file holds no time step; no step was written\n");
     e2e::SCRATCH s;
     PREPARE(s, result);
-    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
-    const std::string asked = femap.substr(0, femap.rfind('\n', femap.size() - 2) + 1);
-    ASSERT_EQ(::write(run.INPUT, asked.data(), asked.size()), static_cast<ssize_t>(asked.size()));
+    probe::LIVE run = LIVE_CONVERSION(s);
+    ASSERT_TRUE(run.SAY(e2e::BEFORE_STEP_ANSWER(femap)));
     const std::string question = normal.OUT.substr(0, STEP_QUESTION_END(normal.OUT));
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, question.size()));
     ::kill(run.PID, SIGTERM);
@@ -484,8 +479,8 @@ TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     e2e::SCRATCH s;
     PREPARE(s, result);
     ASSERT_EQ(::mkfifo((s.DIR / b.FIFO).c_str(), 0644), 0);
-    probe::LIVE run(s, std::vector<std::string>{KOVACONV_EXE});
-    ASSERT_EQ(::write(run.INPUT, b.ANSWERS.data(), b.ANSWERS.size()), static_cast<ssize_t>(b.ANSWERS.size()));
+    probe::LIVE run = LIVE_CONVERSION(s);
+    ASSERT_TRUE(run.SAY(b.ANSWERS));
     // The pipe fills long before the first step is written out.
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -531,7 +526,7 @@ TEST_P(Faults, ControlCStopsTheCallingScript) {
                                    environ, true);
     ::close(fds[0]);
     ASSERT_GT(shell, 0);
-    ASSERT_EQ(::write(fds[1], c.INPUT.data(), c.INPUT.size()), static_cast<ssize_t>(c.INPUT.size()));
+    ASSERT_TRUE(probe::SEND(fds[1], c.INPUT));
     if (c.INPUT.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // blocked on the FIFO by now
     } else {

@@ -143,15 +143,13 @@ struct LargeModel : testing::Test {
     S = std::make_unique<e2e::SCRATCH>();
     const std::string FILE = e2e::GENERATE(*S, 150000, 3);
     if (FILE.empty()) return;
-    // Records: title (80 bytes), NUMNP, the nodes, NUMEL, the elements.
-    std::size_t at = 88;
-    NUMNP = e2e::INT4_AT(FILE, at + 4);
-    at += 12 + 8 + 36 * static_cast<std::size_t>(NUMNP);
-    NUMEL = e2e::INT4_AT(FILE, at + 4);
-    at += 12 + 4;
+    // Records: title, NUMNP, the nodes, NUMEL, the elements.
+    const std::vector<std::size_t> R = e2e::RECORD_STARTS(FILE);
+    NUMNP = e2e::INT4_AT(FILE, R.at(1) + 4);
+    NUMEL = e2e::INT4_AT(FILE, R.at(3) + 4);
     IX.resize(NUMEL);
     for (std::size_t e = 0; e < IX.size(); ++e)
-      for (std::size_t j = 0; j < 5; ++j) IX[e][j] = e2e::INT4_AT(FILE, at + 28 * e + 4 * j);
+      for (std::size_t j = 0; j < 5; ++j) IX[e][j] = e2e::INT4_AT(FILE, R.at(4) + 4 + 28 * e + 4 * j);
   }
   static void TearDownTestSuite() { S.reset(); }
 };

@@ -172,10 +172,9 @@ TEST(NeutralStep, AveragingAndExtremes) {
 // Whole runs, menu choice 4: output sets follow the group block, numbered from 1 in each run.
 TEST(NeutralRun, OutputSetsFollowTheGroupBlock) {
   e2e::SCRATCH S;
-  S.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
   const e2e::NODE_RESULT N[] = {{0, 5.0, 0.0}, {0, 4.5, 0.0}};
   const e2e::ELEMENT_RESULT E[] = {{0.5, 0.0}};
-  S.WRITE("result.bin", e2e::MODEL_PART("RUN", {{0, 0}, {10, 0}}, {{{1, 2, 0, 0, 1}}}) +
+  S.RESULT(e2e::MODEL_PART("RUN", {{0, 0}, {10, 0}}, {{{1, 2, 0, 0, 1}}}) +
                             e2e::STEP(5, 60, N, E) + e2e::STEP(9, 120, N, E) +
                             e2e::STEP(2, 180, N, E));
   S.WRITE("model.neu", std::string(50000, 'z'));  // an older, longer file is cut

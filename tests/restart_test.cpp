@@ -32,8 +32,7 @@ TEST(Restart, HeaderAndNodeRecordsBlockAfterBlock) {
 // A whole run, menu choice 1, every step: one block per step in file order.
 TEST(RestartRun, EveryStepInFileOrder) {
   e2e::SCRATCH S;
-  S.WRITE("WORK.LST", e2e::WORK_LIST("result.bin"));
-  S.WRITE("result.bin", e2e::MODEL_PART("R", {{10.0, 0.0, 1.0, 0.0, 1}}, {{{1, 0, 0, 0, 1}, 0.0}}) +
+  S.RESULT(e2e::MODEL_PART("R", {{10.0, 0.0, 1.0, 0.0, 1}}, {{{1, 0, 0, 0, 1}, 0.0}}) +
                             e2e::STEP(1, 60.0, {{0, 5.0, 0.0}}, {{0.5, 0.0}}) +
                             e2e::STEP(7, 120.0, {{-1, 5.5, 0.25}}, {{0.25, -0.125}}));
   const e2e::RUN R = S.CONVERT(e2e::ANSWERS(1, "restart.dat", -1));

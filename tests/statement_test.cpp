@@ -8,15 +8,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
 
 #include "recordio/list.h"
 #include "recordio/statement.h"
+#include "tests/e2e_support.h"
 #include "tests/record_notation.h"
 
 namespace {
@@ -145,24 +143,18 @@ namespace {
 
 // A file unit beside a memory unit, to be given the same statements.
 struct FILE_AND_MEMORY {
-  const std::string NAME =
-      (std::filesystem::temp_directory_path() / ("kovaconv_statement_" + std::to_string(std::random_device{}())))
-          .string();
-  const OPENED OPENED_FILE = SYS_OPEN_FILE(NAME, true);
+  const e2e::SCRATCH S;
+  const OPENED OPENED_FILE = SYS_OPEN_FILE((S.DIR / "unit").string(), true);
   OUTPUT FILE, MEMORY;
   FILE_AND_MEMORY() {
     OUTPUT_ATTACH(FILE, 8, OPENED_FILE.FD);
     OUTPUT_ATTACH(MEMORY, 8, NO_FILE);
   }
-  ~FILE_AND_MEMORY() {
-    SYS_CLOSE(OPENED_FILE.FD);
-    std::filesystem::remove(NAME);
-  }
+  ~FILE_AND_MEMORY() { SYS_CLOSE(OPENED_FILE.FD); }
   // What the file holds once its buffer is written out.
   std::string WRITTEN() {
     OUTPUT_FLUSH(FILE);
-    std::ifstream f(NAME, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return S.READ("unit");
   }
 };
 

@@ -69,6 +69,11 @@ class HELD_FILE {
   void* HANDLE_ = nullptr;
 };
 #else
+// Write TEXT to the descriptor FD: true when all of it went.
+inline bool SEND(int fd, std::string_view text) {
+  return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
 struct LIVE {
   pid_t PID = -1;
   int INPUT = -1;
@@ -86,6 +91,9 @@ struct LIVE {
       INPUT = fds[1];
     }
   }
+  // Type TEXT at the console: true when all of it went to the pipe.
+  bool SAY(std::string_view text) const { return SEND(INPUT, text); }
+
   ~LIVE() {
     if (INPUT >= 0) ::close(INPUT);
     if (PID > 0 && ::kill(PID, SIGKILL) == 0) FINISH();

@@ -128,13 +128,6 @@ def test_damaged_files(tmp_path, hand):
     assert r.damage == (STEP_20_NODES_AT, "record length runs past the end of the file")
     assert r.steps == [(10, 0.5)] and r.head(0).tolist() == kova.open(hand).head(0).tolist()
 
-    # kova2csv: the whole step, then the damage line, status 1.
-    out = run(KOVA2CSV, "--nodes", 1, cut)
-    assert out.returncode == 1
-    assert out.stdout == "step,time,head@1\n10,0.5,10\n"  # text mode reads CR LF as LF
-    assert out.stderr == (f"kova2csv: {cut}: damaged at byte {STEP_20_NODES_AT}: record length runs past "
-                          "the end of the file; 1 whole steps before it\n")
-
     # A damaged model part, a missing file: kova.Error, an OSError, with the tools' texts.
     cut.write_bytes(MODEL[:300])
     with pytest.raises(kova.Error, match=f"{cut}: damaged at byte 100: record length runs past the end"):
