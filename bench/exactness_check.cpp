@@ -16,7 +16,9 @@
 #include <random>
 #include <string>
 
-#include "recordio/fields.h"
+#include "recordio/edit/fields.h"
+
+using namespace KOVA;
 
 namespace {
 

@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <random>
 
-#include "recordio/format.h"
-#include "recordio/list.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
+#include "recordio/records/list.h"
+
+using namespace KOVA;
 
 namespace {
 

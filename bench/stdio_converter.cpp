@@ -28,6 +28,8 @@
 
 #include "driver/driver.h"
 
+using namespace KOVA;
+
 namespace {
 
 struct STREAM {

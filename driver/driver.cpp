@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "recordio/progress.h"
+#include "recordio/buffers/progress.h"
 #include "recordio/recordio.h"
+
+namespace KOVA {
 
 namespace {
 
@@ -222,3 +224,5 @@ void CONVERT_COMMAND(const COMMAND_RUN& RUN) {
   const bool WARNED = WARN_UNCONVERTED(RUN.ITYPE, RUN.SELECTION, MET);
   STOP_RUN(WARNED ? NOTHING_CONVERTED : 0);
 }
+
+}  // namespace KOVA

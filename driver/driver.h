@@ -8,7 +8,9 @@
 
 #include "model/step_selection.h"
 #include "model/store.h"
-#include "recordio/units.h"
+#include "recordio/records/units.h"
+
+namespace KOVA {
 
 // Units the driver opens. None is closed before the final stop.
 inline constexpr int OUTPUT_UNIT = 8;   // the typed output file
@@ -64,3 +66,5 @@ bool READ_STEP(MODEL_STORE& S);
 
 // True when no byte of the result file follows the records read so far.
 bool RESULT_AT_END();
+
+}  // namespace KOVA

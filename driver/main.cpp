@@ -13,10 +13,12 @@
 
 #include "driver/driver.h"
 #include "driver/outputs.h"
-#include "recordio/options.h"
-#include "recordio/output_threads.h"
-#include "recordio/reports.h"
-#include "recordio/units.h"
+#include "recordio/records/options.h"
+#include "recordio/records/output_threads.h"
+#include "recordio/records/units.h"
+#include "recordio/run_end/run_end.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -148,7 +150,7 @@ int RUN_COMMAND(const PARSED_ARGS& ARGS) {
 int main(int argc, char** argv) {
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
-  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kovaconv", ARGS.ERROR);
+  if (!ARGS.PROBLEM.empty()) return USAGE_ERROR("kovaconv", ARGS.PROBLEM);
   for (const OPTION_FOUND& O : ARGS.OPTIONS) {
     if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
   }

@@ -2,6 +2,8 @@
 
 #include "writers/writers.h"
 
+namespace KOVA {
+
 const std::array<OUTPUT_KIND, 4> OUTPUTS{{
     {1, "restart", ".rst", "         KOVA-ReStart ------- 1", OUTPUT_FILES::TYPED_FILE, nullptr,
      [](MODEL_STORE& S) {
@@ -34,3 +36,5 @@ const OUTPUT_KIND* OUTPUT_OF_TYPE(std::int32_t ITYPE) {
     if (K.ITYPE == ITYPE) return &K;
   return nullptr;
 }
+
+}  // namespace KOVA

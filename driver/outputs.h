@@ -9,6 +9,8 @@
 
 #include "model/store.h"
 
+namespace KOVA {
+
 enum class OUTPUT_FILES {
   TYPED_FILE,   // the typed output file, unit 8
   ATLAS_PAIR,   // atlas.msh and atlas.pst, units 21 and 22
@@ -28,3 +30,5 @@ extern const std::array<OUTPUT_KIND, 4> OUTPUTS;
 
 // The row of menu number ITYPE; nullptr for a number that names no output.
 const OUTPUT_KIND* OUTPUT_OF_TYPE(std::int32_t ITYPE);
+
+}  // namespace KOVA

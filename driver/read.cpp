@@ -9,6 +9,8 @@
 #include "model/result_layout.h"
 #include "recordio/recordio.h"
 
+namespace KOVA {
+
 namespace {
 
 // The 20 characters as they stand; the open trims the blanks around them.
@@ -79,3 +81,5 @@ bool READ_STEP(MODEL_STORE& S) {
 }
 
 bool RESULT_AT_END() { return AT_END_OF_FILE(RESULT_UNIT); }
+
+}  // namespace KOVA

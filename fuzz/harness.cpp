@@ -13,8 +13,10 @@
 #include <string>
 
 #include "driver/driver.h"
-#include "recordio/report_numbers.h"
-#include "recordio/units.h"
+#include "recordio/run_end/report_numbers.h"
+#include "recordio/records/units.h"
+
+using namespace KOVA;
 
 extern "C" [[noreturn]] void __real__exit(int STATUS);
 
@@ -140,9 +142,9 @@ int RUN_CONVERTER(std::string_view WORK_LIST, std::string_view RESULT, std::stri
   WRITE_FILE("WORK.LST", WITHOUT_SLASHES(WORK_LIST));
   WRITE_FILE("result.bin", RESULT);
   WRITE_FILE(STDIN_PATH.c_str(), WITHOUT_SLASHES(ANSWERS));
-  const int IN = ::open(STDIN_PATH.c_str(), O_RDONLY);
-  if (IN < 0 || ::dup2(IN, STDIN_FILENO) < 0) GIVE_UP("stdin");
-  ::close(IN);
+  const int FROM = ::open(STDIN_PATH.c_str(), O_RDONLY);
+  if (FROM < 0 || ::dup2(FROM, STDIN_FILENO) < 0) GIVE_UP("stdin");
+  ::close(FROM);
 
   // The signal mask is saved too: the run holds the console events back on its way out.
   if (sigsetjmp(BACK_TO_HARNESS, 1) == 0) {

@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* DATA, std::size_t SIZE
 int main(int argc, char** argv) {
   std::vector<std::string> INPUTS;
   for (int A = 1; A < argc; ++A) {
-    std::ifstream IN(argv[A], std::ios::binary);
-    if (!IN) {
+    std::ifstream FROM(argv[A], std::ios::binary);
+    if (!FROM) {
       std::fprintf(stderr, "cannot read %s\n", argv[A]);
       return 1;
     }
-    INPUTS.emplace_back(std::istreambuf_iterator<char>(IN), std::istreambuf_iterator<char>());
+    INPUTS.emplace_back(std::istreambuf_iterator<char>(FROM), std::istreambuf_iterator<char>());
   }
   for (const std::string& BYTES : INPUTS)
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(BYTES.data()), BYTES.size());

@@ -1,5 +1,7 @@
 #include "model/mesh.h"
 
+namespace KOVA {
+
 std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S) {
   std::int64_t N = 0;
   for (std::int32_t E = 0; E < S.NUMEL; ++E)
@@ -41,3 +43,5 @@ void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::s
     }
   }
 }
+
+}  // namespace KOVA

@@ -9,6 +9,8 @@
 
 #include "model/store.h"
 
+namespace KOVA {
+
 // Entry of IX for element E and column J, both counted from 0 (J = 4 is the
 // attribute); IX is held column by column, MAXN rows to a column.
 inline std::size_t IX_INDEX(std::int32_t MAXN, std::size_t E, std::size_t J) {
@@ -38,3 +40,5 @@ std::int64_t COUNT_STRAY_CORNERS(const MODEL_STORE& S);
 void AVERAGE_TO_NODES(REALS VX, REALS VY, INTS IX, std::span<double> VXN, std::span<double> VYN,
                       std::span<std::int32_t> NCNT, std::int32_t NUMNP, std::int32_t NUMEL,
                       std::int32_t MAXN);
+
+}  // namespace KOVA

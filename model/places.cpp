@@ -6,6 +6,8 @@
 #include "model/mesh.h"
 #include "model/result_layout.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr std::string_view NAMES[] = {"head", "flux", "vx", "vy", "speed"};
@@ -185,3 +187,5 @@ double VALUE_AT(const MODEL_STORE& S, const PLACE& P, QUANTITY Q) {
   }
   return 0.0;
 }
+
+}  // namespace KOVA

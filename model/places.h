@@ -13,6 +13,8 @@
 
 #include "model/store.h"
 
+namespace KOVA {
+
 enum class QUANTITY { HEAD, FLUX, VX, VY, SPEED };
 
 // The quantity named NAME (head, flux, vx, vy, speed); false for any other.
@@ -44,3 +46,5 @@ bool NEAREST_NODE(const MODEL_STORE& S, double X, double Y, PLACE& P);
 // Q at place P in the step held in S. A node place's velocity is read from
 // S.VXN and S.VYN: average them first (AVERAGE_TO_NODES) for each step.
 double VALUE_AT(const MODEL_STORE& S, const PLACE& P, QUANTITY Q);
+
+}  // namespace KOVA

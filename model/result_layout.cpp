@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace KOVA {
+
 namespace {
 
 // Rows that the arrays of a count need: the count itself, at least the
@@ -26,3 +28,5 @@ void SIZE_ELEMENT_ARRAYS(MODEL_STORE& S) {
   for (std::size_t J = 1; J < 5; ++J) S.IX[J * N] = 0;  // row 1 of every column
   for (auto* A : {&S.EPAR, &S.VX, &S.VY}) SIZE_ROWS(*A, N);
 }
+
+}  // namespace KOVA

@@ -1,6 +1,6 @@
 #pragma once
 // The items of the result file's records and how they go into the model store.
-// kovaconv takes them from the record layer's records (recordio/unformatted.h);
+// kovaconv takes them from the record layer's records (recordio/records/unformatted.h);
 // the sibling tools take them from the records their reader holds in memory
 // (HELD_RECORD, model/result_reader.h). Both decode them with the procedures
 // below, so the layout is written once.
@@ -16,7 +16,9 @@
 
 #include "model/mesh.h"
 #include "model/store.h"
-#include "recordio/unformatted.h"
+#include "recordio/records/unformatted.h"
+
+namespace KOVA {
 
 inline constexpr std::size_t TITLE_BYTES = 80;
 inline constexpr std::size_t COUNT_BYTES = 4;           // NUMNP or NUMEL
@@ -120,3 +122,5 @@ void DECODE_ELEMENT_RESULTS(ITEMS& R, MODEL_STORE& S) {
     S.VY[E] = TAKE_REAL8(R);
   }
 }
+
+}  // namespace KOVA

@@ -1,26 +1,28 @@
 #include "model/result_reader.h"
 
 #include "model/result_layout.h"
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
+
+namespace KOVA {
 
 namespace {
 
 constexpr std::uint64_t LENGTH_FIELD = 4;
 
-bool DAMAGED(RESULT_FILE& F, RESULT_DAMAGE D, int ERROR = 0) {
+bool DAMAGED(RESULT_FILE& F, RESULT_DAMAGE D, int REASON = 0) {
   F.DAMAGE = D;
   F.DAMAGE_AT = F.POS;
-  F.ERROR = ERROR;
+  F.REASON = REASON;
   return false;
 }
 
-// N bytes at OFFSET into TO; false with ERROR set to the system's reason, or
+// N bytes at OFFSET into TO; false with REASON set to the system's reason, or
 // to 0 when the file turned out shorter than its size said.
-bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET, SYS_ERROR& ERROR) {
+bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET, SYS_ERROR& REASON) {
   while (N > 0) {
     std::size_t GOT = 0;
-    ERROR = SYS_READ_AT(FD, TO, N, OFFSET, GOT);
-    if (ERROR != 0 || GOT == 0) return false;
+    REASON = SYS_READ_AT(FD, TO, N, OFFSET, GOT);
+    if (REASON != 0 || GOT == 0) return false;
     TO += GOT;
     N -= GOT;
     OFFSET += GOT;
@@ -30,8 +32,8 @@ bool READ_AT(SYS_FILE FD, unsigned char* TO, std::size_t N, std::uint64_t OFFSET
 
 // A read that came short: the system refused it, or the file lost bytes that
 // its size held when it was opened (the analysis was run again over it).
-bool READ_FAILED(RESULT_FILE& F, SYS_ERROR ERROR) {
-  return DAMAGED(F, ERROR != 0 ? RESULT_DAMAGE::READ_ERROR : RESULT_DAMAGE::SHRANK, ERROR);
+bool READ_FAILED(RESULT_FILE& F, SYS_ERROR REASON) {
+  return DAMAGED(F, REASON != 0 ? RESULT_DAMAGE::READ_ERROR : RESULT_DAMAGE::SHRANK, REASON);
 }
 
 std::int32_t LENGTH_AT(const unsigned char* P) {
@@ -50,14 +52,14 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS
   // read or counted on: it was written anew, and what follows is not the
   // rest of what was read.
   std::uint64_t NOW = 0;
-  if (const SYS_ERROR ERROR = SYS_FILE_SIZE(F.FD, NOW); ERROR != 0) return READ_FAILED(F, ERROR);
+  if (const SYS_ERROR REASON = SYS_FILE_SIZE(F.FD, NOW); REASON != 0) return READ_FAILED(F, REASON);
   if (NOW < F.SIZE) return DAMAGED(F, RESULT_DAMAGE::SHRANK);
   const std::uint64_t LEFT = F.SIZE > F.POS ? F.SIZE - F.POS : 0;
   if (LEFT == 0) return DAMAGED(F, RESULT_DAMAGE::MISSING_RECORD);
   if (LEFT < LENGTH_FIELD) return DAMAGED(F, RESULT_DAMAGE::CUT_LENGTH);
   unsigned char FIELD[LENGTH_FIELD];
-  SYS_ERROR ERROR = 0;
-  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS, ERROR)) return READ_FAILED(F, ERROR);
+  SYS_ERROR REASON = 0;
+  if (!READ_AT(F.FD, FIELD, LENGTH_FIELD, F.POS, REASON)) return READ_FAILED(F, REASON);
   const std::int32_t LENGTH = LENGTH_AT(FIELD);
   F.LEADING = LENGTH;
   if (LENGTH < 0) return DAMAGED(F, RESULT_DAMAGE::NEGATIVE_LENGTH);
@@ -71,12 +73,12 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS
   const bool ADJACENT = static_cast<std::uint64_t>(LENGTH) == HELD;
   const std::size_t READ = HELD + (ADJACENT ? LENGTH_FIELD : 0);
   if (F.ITEMS.size() < READ) F.ITEMS.resize(READ);
-  if (!READ_AT(F.FD, F.ITEMS.data(), READ, F.POS + LENGTH_FIELD, ERROR)) return READ_FAILED(F, ERROR);
+  if (!READ_AT(F.FD, F.ITEMS.data(), READ, F.POS + LENGTH_FIELD, REASON)) return READ_FAILED(F, REASON);
   unsigned char TRAIL[LENGTH_FIELD];
   const unsigned char* TRAILING = F.ITEMS.data() + HELD;
   if (!ADJACENT) {
-    if (!READ_AT(F.FD, TRAIL, LENGTH_FIELD, F.POS + LENGTH_FIELD + static_cast<std::uint64_t>(LENGTH), ERROR)) {
-      return READ_FAILED(F, ERROR);
+    if (!READ_AT(F.FD, TRAIL, LENGTH_FIELD, F.POS + LENGTH_FIELD + static_cast<std::uint64_t>(LENGTH), REASON)) {
+      return READ_FAILED(F, REASON);
     }
     TRAILING = TRAIL;
   }
@@ -92,20 +94,20 @@ bool FETCH(RESULT_FILE& F, HELD_RECORD& R, std::uint64_t NEEDED, bool HOLD_ITEMS
 
 int OPEN_RESULT(const char* PATH, RESULT_FILE& F) {
   F = RESULT_FILE{};
-  SYS_ERROR ERROR = SYS_OPEN_READING(PATH, F.FD);
-  if (ERROR != 0) return ERROR;
+  SYS_ERROR REASON = SYS_OPEN_READING(PATH, F.FD);
+  if (REASON != 0) return REASON;
   if (!SYS_IS_REGULAR(F.FD)) {
-    ERROR = NOT_REGULAR;  // records are read by offset
+    REASON = NOT_REGULAR;  // records are read by offset
   } else {
-    ERROR = SYS_FILE_SIZE(F.FD, F.SIZE);
+    REASON = SYS_FILE_SIZE(F.FD, F.SIZE);
   }
-  if (ERROR != 0) CLOSE_RESULT(F);
-  return ERROR;
+  if (REASON != 0) CLOSE_RESULT(F);
+  return REASON;
 }
 
-std::string OPEN_FAILURE_TEXT(int ERROR) {
+std::string OPEN_FAILURE_TEXT(int REASON) {
   char BUF[256];
-  return ERROR == NOT_REGULAR ? "not a regular file" : std::string(SYS_ERROR_TEXT(ERROR, BUF));
+  return REASON == NOT_REGULAR ? "not a regular file" : std::string(SYS_ERROR_TEXT(REASON, BUF));
 }
 
 void CLOSE_RESULT(RESULT_FILE& F) {
@@ -175,7 +177,7 @@ std::string DAMAGE_REASON(const RESULT_FILE& F) {
     case RESULT_DAMAGE::SHRANK: return "the file shrank while it was read";
     case RESULT_DAMAGE::READ_ERROR: {
       char BUF[256];
-      return "read error: " + std::string(SYS_ERROR_TEXT(F.ERROR, BUF));
+      return "read error: " + std::string(SYS_ERROR_TEXT(F.REASON, BUF));
     }
   }
   return "damage";
@@ -196,3 +198,5 @@ std::string NOT_A_RESULT_FILE(const RESULT_FILE& F) {
     default: return {};  // no damage, or a read that failed: nothing was found
   }
 }
+
+}  // namespace KOVA

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "model/store.h"
-#include "recordio/platform.h"
+#include "recordio/system/platform.h"
+
+namespace KOVA {
 
 enum class RESULT_DAMAGE {
   NONE,
@@ -32,7 +34,7 @@ struct RESULT_FILE {
   std::vector<unsigned char> ITEMS;  // the items of the record read last
   RESULT_DAMAGE DAMAGE = RESULT_DAMAGE::NONE;
   std::uint64_t DAMAGE_AT = 0;  // offset of the damaged record's length field
-  SYS_ERROR ERROR = 0;          // the system's reason for a READ_ERROR
+  SYS_ERROR REASON = 0;          // the system's reason for a READ_ERROR
   std::int32_t LEADING = 0;     // the length fields of the record read last
   std::int32_t TRAILING = 0;
 };
@@ -41,7 +43,7 @@ struct RESULT_FILE {
 // NOT_REGULAR for a pipe or device (records are read by their offsets).
 inline constexpr int NOT_REGULAR = -1;
 int OPEN_RESULT(const char* PATH, RESULT_FILE& F);
-std::string OPEN_FAILURE_TEXT(int ERROR);
+std::string OPEN_FAILURE_TEXT(int REASON);
 void CLOSE_RESULT(RESULT_FILE& F);
 
 // The five records of the model part into S. False when one is damaged.
@@ -78,3 +80,5 @@ std::string DAMAGE_REASON(const RESULT_FILE& F);
 // what was found there ("first record is 8 bytes, not the 80-byte title").
 // Empty for a file that starts as a result file, or that could not be read.
 std::string NOT_A_RESULT_FILE(const RESULT_FILE& F);
+
+}  // namespace KOVA

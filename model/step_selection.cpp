@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+namespace KOVA {
+
 std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT) {
   STEP_SELECTION SEL;
   if (TEXT == "all") {
@@ -18,8 +20,8 @@ std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT) {
     const std::size_t TAKEN = ITEM.size();
     if (!ITEM.empty() && ITEM.front() == '+') ITEM.remove_prefix(1);
     std::int32_t N = 0;
-    const auto [END, ERROR] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
-    if (ITEM.empty() || ERROR != std::errc{} || END != ITEM.data() + ITEM.size()) return std::nullopt;
+    const auto [END, REASON] = std::from_chars(ITEM.data(), ITEM.data() + ITEM.size(), N);
+    if (ITEM.empty() || REASON != std::errc{} || END != ITEM.data() + ITEM.size()) return std::nullopt;
     if (std::find(SEL.NUMBERS.begin(), SEL.NUMBERS.end(), N) == SEL.NUMBERS.end())
       SEL.NUMBERS.push_back(N);
     if (TAKEN == TEXT.size()) return SEL;
@@ -34,3 +36,5 @@ bool TAKES_STEP(const STEP_SELECTION& SEL, std::int32_t ISTEP, std::vector<bool>
   }
   return TAKEN;
 }
+
+}  // namespace KOVA

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace KOVA {
+
 struct STEP_SELECTION {
   bool EVERY = false;
   bool FINAL = false;
@@ -21,3 +23,5 @@ std::optional<STEP_SELECTION> PARSE_STEPS(std::string_view TEXT);
 // final step is known only at the end of the file). Marks the listed numbers
 // met in FOUND, one entry per number.
 bool TAKES_STEP(const STEP_SELECTION& SEL, std::int32_t ISTEP, std::vector<bool>& FOUND);
+
+}  // namespace KOVA

@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+namespace KOVA {
+
 inline constexpr std::int32_t MIN_CAPACITY = 20000;
 
 // An allocator whose new elements are left uninitialised, not zeroed.
@@ -85,3 +87,5 @@ struct MODEL_STORE {
   std::int32_t NSETID = 0;
   std::int32_t NGRPID = 20000;
 };
+
+}  // namespace KOVA

@@ -1,13 +1,18 @@
 #pragma once
 // The record layer as the driver and the writers use it: units, formatted and
 // list-directed writes, text input, unformatted records, stops and reports.
-#include "recordio/format.h"
-#include "recordio/input.h"
-#include "recordio/items.h"
-#include "recordio/list.h"
-#include "recordio/number_width.h"
-#include "recordio/output_threads.h"
-#include "recordio/reports.h"
-#include "recordio/statement.h"
-#include "recordio/unformatted.h"
-#include "recordio/units.h"
+#include "recordio/edit/format.h"
+#include "recordio/edit/items.h"
+#include "recordio/edit/number_width.h"
+#include "recordio/records/formatted.h"
+#include "recordio/records/input.h"
+#include "recordio/records/list.h"
+#include "recordio/records/output_threads.h"
+#include "recordio/records/statement.h"
+#include "recordio/records/unformatted.h"
+#include "recordio/records/units.h"
+#include "recordio/run_end/run_end.h"
+
+namespace KOVA {
+
+}  // namespace KOVA

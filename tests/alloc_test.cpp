@@ -6,9 +6,12 @@
 #include <memory>
 #include <new>
 
-#include "recordio/format.h"
-#include "recordio/list.h"
-#include "recordio/platform.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
+#include "recordio/records/list.h"
+#include "recordio/system/platform.h"
+
+using namespace KOVA;
 
 static std::atomic<long> NEW_CALLS{0};
 
@@ -28,7 +31,7 @@ TEST(NoAllocation, FormattedAndListStatements) {
 #else
   const OPENED sink = SYS_OPEN_FILE("/dev/null", false);
 #endif
-  ASSERT_EQ(sink.FAILURE, REPORT::NONE);
+  ASSERT_EQ(sink.FAULT, OPEN_FAULT::NONE);
   OUTPUT o;
   OUTPUT_ATTACH(o, 8, sink.FD);  // the buffer is allocated here, once
   const ITEM point[] = {ITEM_R8(1.5), ITEM_R8(-2e-7), ITEM_R8(3e100), ITEM_R8(0), ITEM_R8(1.03125), ITEM_R8(9.99995)};

@@ -8,6 +8,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+using namespace KOVA;
+
 // The opening lines of atlas.msh up to the title, and of a result block up to its step line.
 static const std::string MESH_HEAD = "TITLE\r\nFEM ANALISYS\r\nSTITLE\r\n";
 static const std::string BLOCK_HEAD = "VERSION\r\n950400\r\nPSIZ\r\n"

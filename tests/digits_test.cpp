@@ -12,7 +12,9 @@
 #include <string>
 #include <utility>
 
-#include "recordio/digits.h"
+#include "recordio/edit/digits.h"
+
+using namespace KOVA;
 
 namespace {
 

@@ -80,18 +80,18 @@ TEST(DriverDialogue, EveryTextInOrder) {
     e2e::RUN r = s.CONVERT(banner + e2e::ANSWERS(2, "out.dat", 0).substr(1));
     EXPECT_EQ(r.STATUS, 3);
     EXPECT_EQ(r.ERR, "kovaconv: warning: the result file holds no time step; no step was written\n");
-    EXPECT_EQ(r.OUT, head + MENU + NAME_PROMPT + CLOSING) << banner;
+    EXPECT_EQ(r.STDOUT, head + MENU + NAME_PROMPT + CLOSING) << banner;
     EXPECT_EQ(s.READ("out.dat"), "");
   }
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(3, "", -1));
   EXPECT_EQ(r.STATUS, 3);
-  EXPECT_EQ(r.OUT, head + MENU + "   \r\n          Mesh Data          -> atlas.msh\r\n"
+  EXPECT_EQ(r.STDOUT, head + MENU + "   \r\n          Mesh Data          -> atlas.msh\r\n"
                                  "   Velocity and Head    Data -> atlas.pst\r\n   \r\n" + CLOSING);
   EXPECT_TRUE(s.EXISTS("atlas.msh") && s.EXISTS("atlas.pst"));
   r = s.CONVERT("0\n1\n2\nstopped.dat\n0\n");
   EXPECT_EQ(r.STATUS, e2e::EXIT_STATUS(1111));
   EXPECT_EQ(r.ERR, "1111\n");
-  EXPECT_EQ(r.OUT, head);
+  EXPECT_EQ(r.STDOUT, head);
   EXPECT_FALSE(s.EXISTS("stopped.dat"));
 }
 
@@ -122,7 +122,7 @@ TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
   for (const auto& c : cases) {
     r = s.CONVERT(std::string("0\n0\n2\nout.dat\n") + c.NSEL + "\n");
     EXPECT_EQ(r.STATUS, c.NSEL == std::string("7") ? 3 : 0) << c.NSEL;
-    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << c.NSEL;
+    EXPECT_TRUE(r.STDOUT.ends_with(NAME_PROMPT + CLOSING)) << c.NSEL;
     EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), c.EXPECTED) << c.NSEL;
   }
 
@@ -131,7 +131,7 @@ TEST(DriverOutput, SelectionNamesCuttingAndTypesOutsideTheMenu) {
                                      e2e::ANSWERS(-3, "x.dat", 1)}) {
     r = s.CONVERT(answers);
     EXPECT_EQ(r.STATUS, 3) << answers;
-    EXPECT_TRUE(r.OUT.ends_with(NAME_PROMPT + CLOSING)) << answers;
+    EXPECT_TRUE(r.STDOUT.ends_with(NAME_PROMPT + CLOSING)) << answers;
   }
   EXPECT_EQ(BLOCK_TIMES(s.READ("out.dat")), all);
   EXPECT_TRUE(s.EXISTS("x.dat") && s.READ("x.dat").empty());
@@ -208,7 +208,7 @@ TEST(DriverWarnings, NothingWrittenAndCutNames) {
     const e2e::RUN r = s.CONVERT(c.ANSWERS);
     const bool nothing = c.ERR.ends_with(NOT_1_TO_4) || c.ERR.ends_with(NO_STEP) || c.ERR.ends_with(NOT_IN);
     EXPECT_EQ(r.STATUS, nothing ? 3 : 0) << c.ANSWERS;
-    EXPECT_TRUE(r.OUT.ends_with(CLOSING)) << c.ANSWERS;
+    EXPECT_TRUE(r.STDOUT.ends_with(CLOSING)) << c.ANSWERS;
     EXPECT_EQ(r.ERR, c.ERR) << c.LINE4 << " / " << c.ANSWERS;
   }
   EXPECT_TRUE(s.EXISTS("output_named_longer_") && s.EXISTS("out.dat"));
@@ -228,7 +228,7 @@ TEST(DriverModel, TitleControlCharactersAndNegativeNodeCount) {
   e2e::RUN r = s.CONVERT(e2e::ANSWERS(2, "out.dat", 0));
   EXPECT_EQ(r.STATUS, 0);
   const std::string console_title = std::string(1, ' ') + shown.substr(0, 76) + "\r\n " + shown.substr(76);
-  EXPECT_NE(r.OUT.find(console_title + "\r\n"), std::string::npos);
+  EXPECT_NE(r.STDOUT.find(console_title + "\r\n"), std::string::npos);
   EXPECT_TRUE(s.READ("out.dat").starts_with("TITLE = \"TIME=  1.0000E+00 " + shown + "\"\r\nVARIABLES"));
 
   // NUMNP -3 reads no node; corner 0 is no stray corner, corner 1 is one.
@@ -285,7 +285,7 @@ TEST(CommandLine, SameBytesAndStatusesAsTheDialogue) {
       without_outputs(command);
       const e2e::RUN r = command.CONVERT("", args);
       EXPECT_EQ(r.STATUS, expected.STATUS);
-      EXPECT_EQ(r.OUT, "");
+      EXPECT_EQ(r.STDOUT, "");
       EXPECT_EQ(r.ERR, expected.ERR);
       EXPECT_EQ(command.FILES({"result.bin"}), expected_files);
     }

@@ -123,7 +123,7 @@ inline const std::string DATA_OK_CP932 =
 inline const std::string TERMINATION = "\r\n\r\n   <<<<<  OK! OK!  NORMAL TERMINATION  >>>>> \r\n  \r\n";
 
 // Exit status and streams of a run; STATUS -1 and the SIGNAL when a signal ended it.
-struct RUN { std::int64_t STATUS = -1; int SIGNAL = 0; std::string OUT, ERR; };
+struct RUN { std::int64_t STATUS = -1; int SIGNAL = 0; std::string STDOUT, ERR; };
 
 // The status a parent sees for a documented exit status: Windows carries all
 // 32 bits, POSIX systems the low 8.

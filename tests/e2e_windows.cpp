@@ -10,8 +10,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#undef IN
-#undef OUT
 
 #include <atomic>
 #include <utility>

@@ -24,6 +24,8 @@
 #include "model/result_reader.h"
 #include "tests/probe/probe_support.h"
 
+using namespace KOVA;
+
 namespace {
 
 using FILES = std::map<std::string, std::string>;  // by name
@@ -63,14 +65,14 @@ e2e::RUN CONVERT(const e2e::SCRATCH& s, std::string_view answers, std::vector<st
 
 // What the undisturbed run writes: its files and its console output. A run
 // that wrote no step (ERR says so) ends with status 3.
-struct NORMAL { FILES FILES_; std::string OUT; };
+struct NORMAL { FILES FILES_; std::string STDOUT; };
 NORMAL NORMAL_RUN(const std::string& result, std::string_view answers, std::string_view err = "") {
   e2e::SCRATCH s;
   PREPARE(s, result);
   const e2e::RUN r = CONVERT(s, answers);
   EXPECT_EQ(r.STATUS, err.empty() ? 0 : 3);
   EXPECT_EQ(r.ERR, err);
-  return {s.FILES({"WORK.LST"}), r.OUT};
+  return {s.FILES({"WORK.LST"}), r.STDOUT};
 }
 
 // Each file the run left is a whole-record prefix of its normal contents (the
@@ -92,9 +94,9 @@ void EXPECT_WHOLE_RECORDS(const e2e::SCRATCH& s, const e2e::RUN& r, const NORMAL
   if (whole) {
     EXPECT_EQ(s.FILES({"WORK.LST"}).size(), normal.FILES_.size());
   }
-  expect_prefix("console", r.OUT, normal.OUT);
+  expect_prefix("console", r.STDOUT, normal.STDOUT);
   if (!r.ERR.empty()) {
-    EXPECT_EQ(r.OUT.find("NORMAL TERMINATION"), std::string::npos);
+    EXPECT_EQ(r.STDOUT.find("NORMAL TERMINATION"), std::string::npos);
   }
 }
 
@@ -207,7 +209,7 @@ TEST_P(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
   ASSERT_TRUE(probe::SEND(in[1], asked));
   std::string shown;
   char buf[4096];
-  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].OUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
+  for (ssize_t n; shown.size() < STEP_QUESTION_END(normal[tecplot_all].STDOUT) && (n = ::read(out[0], buf, sizeof buf)) > 0;)
     shown.append(buf, static_cast<std::size_t>(n));
   ::close(out[0]);
   ASSERT_TRUE(probe::SEND(in[1], tecplot_all.substr(asked.size())));
@@ -321,7 +323,7 @@ TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
     }
     probe::LIVE run = LIVE_CONVERSION(s);
     ASSERT_TRUE(run.SAY(asked));
-    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.OUT)));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(first.STDOUT)));
     std::string written;
     int fifo = -1;
     if (c.writing) {
@@ -344,7 +346,7 @@ TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
     EXPECT_EQ(run.FINISH_WITHIN(std::chrono::seconds(20)), 24);
     EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH), e2e::SEVERE(24, 10, RESULT_PATH(s)));
     EXPECT_TRUE((c.writing ? written : s.READ("out.dat")) == (c.writing ? first : none).FILES_.at("out.dat"));
-    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.OUT.substr(0, first.OUT.find("\r\n\r\n   <<<<<")));
+    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), first.STDOUT.substr(0, first.STDOUT.find("\r\n\r\n   <<<<<")));
 
     // The siblings' reader, past the model part when the file shrinks.
     if (c.writing) continue;
@@ -376,7 +378,7 @@ TEST_P(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
 
   probe::LIVE first = LIVE_CONVERSION(s);
   ASSERT_TRUE(first.SAY(asked));
-  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+  ASSERT_TRUE(probe::WAIT_FOR_SIZE(first.OUT_PATH, STEP_QUESTION_END(normal.STDOUT)));
   const std::string before = s.READ("out.dat");
   const e2e::RUN second = other.CONVERT(femap);
   EXPECT_EQ(second.STATUS, 30);
@@ -456,7 +458,7 @@ TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     PREPARE(s, result);
     probe::LIVE run = LIVE_CONVERSION(s);
     ASSERT_TRUE(run.SAY(e2e::BEFORE_STEP_ANSWER(femap)));
-    const std::string question = normal.OUT.substr(0, STEP_QUESTION_END(normal.OUT));
+    const std::string question = normal.STDOUT.substr(0, STEP_QUESTION_END(normal.STDOUT));
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, question.size()));
     ::kill(run.PID, SIGTERM);
     EXPECT_EQ(run.FINISH_WITHIN(std::chrono::seconds(3)), 143);
@@ -482,7 +484,7 @@ TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     probe::LIVE run = LIVE_CONVERSION(s);
     ASSERT_TRUE(run.SAY(b.ANSWERS));
     // The pipe fills long before the first step is written out.
-    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.OUT)));
+    ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, STEP_QUESTION_END(normal.STDOUT)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto signalled = CLOCK::now();
     ::kill(run.PID, b.SIGNAL);
@@ -530,7 +532,7 @@ TEST_P(Faults, ControlCStopsTheCallingScript) {
     if (c.INPUT.empty()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));  // blocked on the FIFO by now
     } else {
-      ASSERT_TRUE(probe::WAIT_FOR_SIZE(out, STEP_QUESTION_END(normal.OUT)));
+      ASSERT_TRUE(probe::WAIT_FOR_SIZE(out, STEP_QUESTION_END(normal.STDOUT)));
     }
     ::kill(-shell, SIGINT);
     // A loop that went on would wait for ever at its next run: give it 5 s.

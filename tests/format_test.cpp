@@ -7,8 +7,11 @@
 #include <limits>
 #include <string>
 
-#include "recordio/format.h"
+#include "recordio/edit/format.h"
+#include "recordio/records/formatted.h"
 #include "tests/record_notation.h"
+
+using namespace KOVA;
 
 namespace {
 

@@ -32,7 +32,7 @@ TEST(TextInput, EveryAnswerForm) {
   e2e::SCRATCH S;
   // One read more than there are answers meets the end of the input.
   const e2e::RUN r = probe::RUN(S, script + "int -4", input);
-  EXPECT_EQ(r.OUT, expected);
+  EXPECT_EQ(r.STDOUT, expected);
   EXPECT_EQ(r.ERR, e2e::SEVERE(24, -4, "CONIN$"));
   EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
 }
@@ -50,7 +50,7 @@ TEST(TextInput, MalformedAnswersEndTheRun) {
   for (const auto& [answer, report] : answers) {
     SCOPED_TRACE(answer.substr(0, 20));
     const e2e::RUN r = probe::RUN(S, "put -1 asked;int -4", answer + "\n");
-    EXPECT_EQ(r.OUT, "asked\r\n");  // the console is written out before the report
+    EXPECT_EQ(r.STDOUT, "asked\r\n");  // the console is written out before the report
     EXPECT_EQ(r.ERR, e2e::SEVERE(report, -4, "CONIN$"));
     EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(report));
   }
@@ -61,7 +61,7 @@ TEST(TextInput, CharacterReads) {
   S.WRITE("WORK.LST", "result.bin\nabcdefghijklmnopqrstuvwxy\n  lead\tx\r\n\nlast line no LF");
   const e2e::RUN r = probe::RUN(S, "open 98 WORK.LST old f;chars 98;chars 98;chars 98;chars 98;"
                                    "chars 98;chars 98");
-  EXPECT_EQ(r.OUT, "[result.bin          ]\r\n[abcdefghijklmnopqrst] CUT\r\n[  lead\tx            ]\r\n"
+  EXPECT_EQ(r.STDOUT, "[result.bin          ]\r\n[abcdefghijklmnopqrst] CUT\r\n[  lead\tx            ]\r\n"
                    "[                    ]\r\n[last line no LF     ]\r\n");
   EXPECT_EQ(r.ERR, e2e::SEVERE(24, 98, e2e::REPORTED_PATH(S, "WORK.LST")));
   EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
@@ -69,7 +69,7 @@ TEST(TextInput, CharacterReads) {
   // the next read starts on the next line.
   const std::string input = std::string(200000, 'a') + "b\n" + std::string(150000, ' ') + "5\n";
   const e2e::RUN console = probe::RUN(S, "chars -4;int -4", input);
-  EXPECT_EQ(console.OUT, "[aaaaaaaaaaaaaaaaaaaa] CUT\r\nVALUE 5\r\n");
+  EXPECT_EQ(console.STDOUT, "[aaaaaaaaaaaaaaaaaaaa] CUT\r\nVALUE 5\r\n");
   EXPECT_EQ(console.STATUS, 0);
   // Only characters other than blanks after the twentieth cut the value; the
   // carriage return of a line end that falls across two buffer fills is none,
@@ -79,7 +79,7 @@ TEST(TextInput, CharacterReads) {
   const e2e::RUN ends = probe::RUN(S, "chars -4;chars -4;chars -4",
                                    twenty + std::string(4075, ' ') + "\r\n" + twenty + "   \n" + twenty +
                                        std::string(4050, ' ') + "\r \n");
-  EXPECT_EQ(ends.OUT, "[" + twenty + "]\r\n[" + twenty + "]\r\n[" + twenty + "] CUT\r\n");
+  EXPECT_EQ(ends.STDOUT, "[" + twenty + "]\r\n[" + twenty + "]\r\n[" + twenty + "] CUT\r\n");
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+using namespace KOVA;
+
 namespace {
 
 using testing::internal::CaptureStderr;

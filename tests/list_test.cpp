@@ -5,8 +5,10 @@
 #include <cmath>
 #include <string>
 
-#include "recordio/list.h"
+#include "recordio/records/list.h"
 #include "tests/record_notation.h"
+
+using namespace KOVA;
 
 namespace {
 

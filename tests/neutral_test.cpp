@@ -9,6 +9,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+using namespace KOVA;
+
 using LINES = std::vector<std::string>;
 using VALUES = std::vector<double>;
 

@@ -8,6 +8,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+using namespace KOVA;
+
 TEST(Restart, HeaderAndNodeRecordsBlockAfterBlock) {
   OUTPUT& O = CONNECT_MEMORY_UNIT(8);
   // Node 1 is the worked example. Node 2: an integer too wide for I5 is

@@ -12,10 +12,13 @@
 #include <random>
 #include <string>
 
-#include "recordio/list.h"
-#include "recordio/statement.h"
+#include "recordio/records/formatted.h"
+#include "recordio/records/list.h"
+#include "recordio/records/statement.h"
 #include "tests/e2e_support.h"
 #include "tests/record_notation.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -166,7 +169,7 @@ struct FILE_AND_MEMORY {
 // memory unit (no room: every record the general way) gets from the same statements.
 TEST(LaidOutStatement, RecordsGoThroughAFillingBufferWhole) {
   FILE_AND_MEMORY units;
-  ASSERT_EQ(units.OPENED_FILE.FAILURE, REPORT::NONE);
+  ASSERT_EQ(units.OPENED_FILE.FAULT, OPEN_FAULT::NONE);
   ASSERT_EQ(SYS_WRITE(units.OPENED_FILE.FD, std::string(3 << 20, 'x')), 0);
   units.FILE.CUT_PENDING = true;
   for (OUTPUT* o : {&units.FILE, &units.MEMORY}) {

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "recordio/units.h"
+#include "recordio/records/units.h"
 #include "writers/writers.h"
+
+using namespace KOVA;
 
 // Six nodes and five elements in the store's layout: IX column by column, the
 // columns MAXN = 7 long (not NUMEL, so addressing by the wrong length shows).

@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -37,7 +39,7 @@ const std::string DATA_OK_UTF8 = "                デ－タ－ＯＫ？　Ｙ／
 struct SETUP { const char* LOCALE; bool OUT_ON_TERMINAL, ERR_ON_TERMINAL; };
 
 // What came out: the terminal's bytes and the bytes of the streams sent to files.
-struct SEEN { int STATUS = -1; std::string TERMINAL, OUT, ERR; };
+struct SEEN { int STATUS = -1; std::string TERMINAL, STDOUT, ERR; };
 
 // Run kovaconv in the scratch directory with the answers on standard input. The
 // output file slow.plt is a FIFO that is read only after WAIT: the conversion
@@ -82,7 +84,7 @@ SEEN RUN_SLOWED(const e2e::SCRATCH& s, const SETUP& setup, std::chrono::millisec
   terminal.join();
   ::close(master);
   seen.STATUS = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  seen.OUT = e2e::READ_PATH(io / "stdout");
+  seen.STDOUT = e2e::READ_PATH(io / "stdout");
   seen.ERR = e2e::READ_PATH(io / "stderr");
   return seen;
 }
@@ -156,7 +158,7 @@ TEST(Terminal, Utf8ConsoleAndProgressLineOnlyOnATerminal) {
   EXPECT_EQ(f.STATUS, 0);
   EXPECT_EQ(f.TERMINAL, "");
   EXPECT_EQ(f.ERR, "");
-  EXPECT_NE(f.OUT.find(COUNTS_CP932 + " \r\n" + e2e::DATA_OK_CP932), std::string::npos);
+  EXPECT_NE(f.STDOUT.find(COUNTS_CP932 + " \r\n" + e2e::DATA_OK_CP932), std::string::npos);
 
   SEEN c = RUN_SLOWED(s, {"C", true, false}, std::chrono::milliseconds(0));
   EXPECT_EQ(c.STATUS, 0);

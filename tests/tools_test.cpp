@@ -77,7 +77,7 @@ TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
   s.WRITE("r.bin", WHOLE);
   const e2e::RUN run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
   EXPECT_EQ(run.STATUS, 0);
-  EXPECT_EQ(run.OUT,
+  EXPECT_EQ(run.STDOUT,
             "{\"title\": \"A\\\"\\\\\\u0007\xE3\x81\x82\xEF\xBF\xBD\", \"nodes\": 5, \"elements\": 4, "
             "\"quadrilaterals\": 2, \"triangles\": 2, \"not_counted\": 2, \"stray_corners\": 2, "
             "\"extent\": [-2.5, 10, 0, 20], \"steps\": ["
@@ -86,8 +86,8 @@ TEST(Kovainfo, JsonReportOfEveryFieldWorkedOutByHand) {
             "\"speed_max\": null}], \"end\": {\"clean\": true}}\n");
   // The text report shows the bell as a blank.
   const e2e::RUN text = RUN(s, KOVAINFO_EXE, {"r.bin"});
-  EXPECT_EQ(text.OUT.substr(0, text.OUT.find('\n')), "title           A\"\\ \xE3\x81\x82\xEF\xBF\xBD");
-  EXPECT_NE(text.OUT.find("\nend             clean end after 2 steps\n"), std::string::npos);
+  EXPECT_EQ(text.STDOUT.substr(0, text.STDOUT.find('\n')), "title           A\"\\ \xE3\x81\x82\xEF\xBF\xBD");
+  EXPECT_NE(text.STDOUT.find("\nend             clean end after 2 steps\n"), std::string::npos);
 }
 
 TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
@@ -119,17 +119,17 @@ TEST(Kovainfo, DamageFoundWhereItLiesAfterEveryWholeStep) {
     s.WRITE("r.bin", c.file);
     run = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
     EXPECT_EQ(run.STATUS, 1) << c.what;
-    EXPECT_NE(run.OUT.find("\"end\": {\"clean\": false, \"byte\": " + std::to_string(c.byte) + ", \"reason\": \"" +
-                           c.reason + "\"}}\n"), std::string::npos) << c.what << ": " << run.OUT;
-    EXPECT_EQ(run.OUT.find("\"index\": " + std::to_string(c.steps + 1)), std::string::npos) << c.what;
+    EXPECT_NE(run.STDOUT.find("\"end\": {\"clean\": false, \"byte\": " + std::to_string(c.byte) + ", \"reason\": \"" +
+                           c.reason + "\"}}\n"), std::string::npos) << c.what << ": " << run.STDOUT;
+    EXPECT_EQ(run.STDOUT.find("\"index\": " + std::to_string(c.steps + 1)), std::string::npos) << c.what;
     if (c.steps > 0) {
-      EXPECT_NE(run.OUT.find("\"index\": " + std::to_string(c.steps)), std::string::npos) << c.what;
+      EXPECT_NE(run.STDOUT.find("\"index\": " + std::to_string(c.steps)), std::string::npos) << c.what;
     }
   }
-  EXPECT_NE(run.OUT.find("\"nodes\": 1000000000, \"elements\": null,"), std::string::npos) << run.OUT;
+  EXPECT_NE(run.STDOUT.find("\"nodes\": 1000000000, \"elements\": null,"), std::string::npos) << run.STDOUT;
   run = RUN(s, KOVAINFO_EXE, {"r.bin"});
-  EXPECT_NE(run.OUT.find("\nend             damaged at byte 100: record too short for its items\n"),
-            std::string::npos) << run.OUT;
+  EXPECT_NE(run.STDOUT.find("\nend             damaged at byte 100: record too short for its items\n"),
+            std::string::npos) << run.STDOUT;
 }
 
 // A file whose first record is no title record is not a result file: one line
@@ -153,7 +153,7 @@ TEST(Kovainfo, NotAResultFileSaysWhatItFound) {
     s.WRITE("r.bin", c.file);
     e2e::RUN info = RUN(s, KOVAINFO_EXE, {"--json", "r.bin"});
     EXPECT_EQ(info.STATUS, 1) << c.what;
-    EXPECT_EQ(info.OUT, "") << c.what;
+    EXPECT_EQ(info.STDOUT, "") << c.what;
     EXPECT_EQ(info.ERR, "kovainfo: r.bin: not a result file: " + c.found + "\n") << c.what;
     e2e::RUN vtk = RUN(s, KOVA2VTK_EXE, {"--out", "o", "r.bin"});
     EXPECT_EQ(vtk.STATUS, 1) << c.what;
@@ -227,7 +227,7 @@ TEST(Usage, EveryProgramTheSameWay) {
   e2e::SCRATCH s;
   s.WRITE("r.bin", MODEL() + STEP_1());
   const std::string see = " (see kovaconv --help)\n";
-  const struct { const char* EXE; std::vector<std::string> ARGS; std::int64_t STATUS; std::string OUT, ERR; } cases[] = {
+  const struct { const char* EXE; std::vector<std::string> ARGS; std::int64_t STATUS; std::string STDOUT, ERR; } cases[] = {
       {KOVACONV_EXE, {"--version"}, 0, "kovaconv " KOVA_VERSION "\n", ""},
       {KOVAGEN_EXE, {"--version"}, 0, "kovagen " KOVA_VERSION "\n", ""},
       {KOVAINFO_EXE, {"--version", "r.bin"}, 0, "kovainfo " KOVA_VERSION "\n", ""},
@@ -298,7 +298,7 @@ TEST(Usage, EveryProgramTheSameWay) {
     SCOPED_TRACE(std::string(c.EXE) + " " + (c.ARGS.empty() ? "" : c.ARGS[0]));
     const e2e::RUN r = RUN(s, c.EXE, c.ARGS);
     EXPECT_EQ(r.STATUS, c.STATUS);
-    EXPECT_TRUE(r.OUT.starts_with(c.OUT)) << r.OUT;
+    EXPECT_TRUE(r.STDOUT.starts_with(c.STDOUT)) << r.STDOUT;
     EXPECT_TRUE(r.ERR.starts_with(c.ERR)) << r.ERR;
     if (c.STATUS == 2) {
       EXPECT_EQ(std::count(r.ERR.begin(), r.ERR.end(), '\n'), 1) << r.ERR;
@@ -309,7 +309,7 @@ TEST(Usage, EveryProgramTheSameWay) {
 
   // Values joined with "=" or given apart, options after the operands.
   EXPECT_EQ(RUN(s, KOVAGEN_EXE, {"--nodes=9", "--steps", "1", "--dir=gen"}).STATUS, 0);
-  EXPECT_EQ(RUN(s, KOVAINFO_EXE, {"gen/result.bin", "-j"}).OUT.substr(0, 10), "{\"title\": ");
+  EXPECT_EQ(RUN(s, KOVAINFO_EXE, {"gen/result.bin", "-j"}).STDOUT.substr(0, 10), "{\"title\": ");
 }
 
 TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
@@ -330,7 +330,7 @@ TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
   };
   e2e::RUN run = RUN(s, KOVA2CSV_EXE, with({"--steps", "10"}, {"r.bin"}));
   EXPECT_EQ(run.STATUS, 0) << run.ERR;
-  EXPECT_EQ(run.OUT, header + step_10);
+  EXPECT_EQ(run.STDOUT, header + step_10);
   EXPECT_EQ(run.ERR, "");
 
   // Damage: the whole step, then one line saying where; "final" is the last
@@ -340,13 +340,13 @@ TEST(Kova2csv, TableWorkedOutByHandAndDamage) {
     run = RUN(s, KOVA2CSV_EXE, with(to_file ? std::vector<std::string>{"--steps", steps, "-o", "t.csv"}
                                             : std::vector<std::string>{"--steps", steps}, {"cut.bin"}));
     EXPECT_EQ(run.STATUS, 1) << steps;
-    EXPECT_EQ(to_file ? s.READ("t.csv") : run.OUT, header + step_10) << steps;
+    EXPECT_EQ(to_file ? s.READ("t.csv") : run.STDOUT, header + step_10) << steps;
     EXPECT_EQ(run.ERR, "kova2csv: cut.bin: damaged at byte 748: record length runs past the end of the file; "
                        "1 whole steps before it\n") << steps;
   }
   run = RUN(s, KOVA2CSV_EXE, with({"--steps", "7,8"}, {"r.bin"}));
   EXPECT_EQ(run.STATUS, 1);
-  EXPECT_EQ(run.OUT, "");
+  EXPECT_EQ(run.STDOUT, "");
 
   // The table never replaces the result file it reads.
   run = RUN(s, KOVA2CSV_EXE, with({"-o", "./r.bin"}, {"r.bin"}));
@@ -518,7 +518,7 @@ TEST(Tools, OutOfMemoryIsOneLineAndStatus71) {
     const e2e::RUN run = e2e::RUN_PROGRAM(s.DIR, "/usr/bin/prlimit", "", args);
     EXPECT_EQ(run.STATUS, 71) << c.exe;
     EXPECT_EQ(run.ERR, c.err) << c.exe;
-    EXPECT_EQ(run.OUT, "") << c.exe;
+    EXPECT_EQ(run.STDOUT, "") << c.exe;
   }
   EXPECT_FALSE(s.EXISTS("gen/result.bin"));
   EXPECT_FALSE(s.EXISTS("vtk"));

@@ -16,12 +16,12 @@ TEST(UnformattedRecords, ItemsSkippingAndTheEndQuestion) {
   const e2e::RUN r = probe::RUN(S, "open 10 res.bin old u;end 10;fetch 10;ints 1;reals 1;end 10;"
                                    "fetch 10;ints 1;fetch 10;fetch 10;ints 1;end 10;fetch 10;"
                                    "text 5;fetch 10;text 8;end 10;end 10;fetchbranch 10;end 10");
-  EXPECT_EQ(r.OUT, "END F\r\nLEN 12\r\nINT 7\r\nREAL 2.500000\r\nEND F\r\nLEN 12\r\nINT -5\r\n"
+  EXPECT_EQ(r.STDOUT, "END F\r\nLEN 12\r\nINT 7\r\nREAL 2.500000\r\nEND F\r\nLEN 12\r\nINT -5\r\n"
                    "LEN 0\r\nLEN 4\r\nINT 42\r\nEND F\r\nLEN 720000\r\nTEXT zzzzz\r\n"
                    "LEN 8\r\nTEXT ABCDEFGH\r\nEND T\r\nEND T\r\nEOF\r\nEND T\r\n");
   EXPECT_EQ(r.STATUS, 0);
   S.WRITE("empty.bin", "");
-  EXPECT_EQ(probe::RUN(S, "open 10 empty.bin old u;end 10;fetchbranch 10").OUT, "END T\r\nEOF\r\n");
+  EXPECT_EQ(probe::RUN(S, "open 10 empty.bin old u;end 10;fetchbranch 10").STDOUT, "END T\r\nEOF\r\n");
 }
 
 TEST(UnformattedRecords, CutOrLyingTailsAreTheEndOfFileWithOrWithoutTheBranch) {
@@ -38,7 +38,7 @@ TEST(UnformattedRecords, CutOrLyingTailsAreTheEndOfFileWithOrWithoutTheBranch) {
     for (const char* fetch : {"fetch 10", "fetchbranch 10"}) {
       const e2e::RUN r =
           probe::RUN(S, std::string("open 10 res.bin old u;fetch 10;ints 1;end 10;") + fetch);
-      EXPECT_EQ(r.OUT, "LEN 4\r\nINT 5\r\nEND F\r\n");
+      EXPECT_EQ(r.STDOUT, "LEN 4\r\nINT 5\r\nEND F\r\n");
       EXPECT_EQ(r.ERR, e2e::SEVERE(24, 10, e2e::REPORTED_PATH(S, "res.bin")));
       EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(24));
     }
@@ -48,13 +48,13 @@ TEST(UnformattedRecords, CutOrLyingTailsAreTheEndOfFileWithOrWithoutTheBranch) {
 TEST(UnformattedRecords, RecordsTooShortForTheirItemsAreReport67) {
   e2e::SCRATCH S;
   S.WRITE("res.bin", FRAME(INT4(3)) + FRAME("") + FRAME("abc"));
-  const struct { const char *TAKE, *OUT; } takes[] = {
+  const struct { const char *TAKE, *STDOUT; } takes[] = {
       {"ints 1;reals 1", "LEN 4\r\nINT 3\r\n"}, {"fetch 10;ints 1", "LEN 4\r\nLEN 0\r\n"},
       {"fetch 10;fetch 10;text 4", "LEN 4\r\nLEN 0\r\nLEN 3\r\n"}};
   for (const auto& t : takes) {
     SCOPED_TRACE(t.TAKE);
     const e2e::RUN r = probe::RUN(S, std::string("open 10 res.bin old u;fetch 10;") + t.TAKE);
-    EXPECT_EQ(r.OUT, t.OUT);
+    EXPECT_EQ(r.STDOUT, t.STDOUT);
     EXPECT_EQ(r.ERR, e2e::SEVERE(67, 10, e2e::REPORTED_PATH(S, "res.bin")));
     EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(67));
   }

@@ -9,8 +9,10 @@
 
 #include <cstdio>
 
-#include "recordio/report_numbers.h"
+#include "recordio/run_end/report_numbers.h"
 #include "tests/probe/probe_support.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -87,7 +89,7 @@ TEST(Opening, FailuresEndTheRunWithTheirReport) {
     SCOPED_TRACE(c.SCRIPT);
     const e2e::RUN r = probe::RUN(S, "put -1 before;" + c.SCRIPT);
     const std::string name = c.NAME.empty() ? "" : e2e::REPORTED_PATH(S, c.NAME);
-    EXPECT_EQ(r.OUT, "before\r\n");  // the console is written out before the report
+    EXPECT_EQ(r.STDOUT, "before\r\n");  // the console is written out before the report
     EXPECT_EQ(r.ERR, c.FIRST + e2e::SEVERE(c.REPORT, c.UNIT, name));
     EXPECT_EQ(r.STATUS, e2e::REPORT_STATUS(c.REPORT));
   }
@@ -116,7 +118,7 @@ TEST(Opening, BlankNamesAndUnknownStatus) {
       S, "open 21 - unknown f;open 8 - unknown f;put 8 typed;open 9 - unknown f",
       "\n   \n  typed.txt  \n", {"kept.dat"});
   const std::string missing = "File name missing or blank - please enter file name\r\n";
-  EXPECT_EQ(asked.OUT, missing + "UNIT 8? UNIT 8? UNIT 8? " + missing + "UNIT 9? ");
+  EXPECT_EQ(asked.STDOUT, missing + "UNIT 8? UNIT 8? UNIT 8? " + missing + "UNIT 9? ");
   EXPECT_EQ(asked.ERR, e2e::SEVERE(24, -4, "CONIN$"));
   EXPECT_EQ(asked.STATUS, e2e::REPORT_STATUS(24));
   EXPECT_EQ(S.READ("typed.txt"), "typed\r\n");
@@ -144,7 +146,7 @@ TEST(Opening, ReadOnlyFallbackThenAWriteIsReport47) {
   EXPECT_EQ(create.ERR, e2e::SEVERE(9, 8, e2e::REPORTED_PATH(S, "frozen/new.dat")));
   EXPECT_EQ(create.STATUS, e2e::REPORT_STATUS(9));
 #endif
-  EXPECT_EQ(write.OUT, "opened\r\n");
+  EXPECT_EQ(write.STDOUT, "opened\r\n");
   EXPECT_EQ(write.ERR, e2e::SEVERE(47, 8, e2e::REPORTED_PATH(S, "locked.dat")));
   EXPECT_EQ(write.STATUS, e2e::REPORT_STATUS(47));
   EXPECT_EQ(S.READ("locked.dat"), "line\n");
@@ -163,7 +165,7 @@ TEST(Opening, MissingDriveIsReport42) {
 TEST(Stops, StatusesAndStandardError) {
   e2e::SCRATCH S;
   const e2e::RUN code = probe::RUN(S, "put -1 asked;code");
-  EXPECT_EQ(code.OUT, "asked\r\n");
+  EXPECT_EQ(code.STDOUT, "asked\r\n");
   EXPECT_EQ(code.ERR, "1111\n");
   EXPECT_EQ(code.STATUS, e2e::EXIT_STATUS(1111));  // on POSIX systems 87: 1111 = 4 * 256 + 87
   // The console itself refusing: the report still comes, once.

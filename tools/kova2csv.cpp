@@ -35,8 +35,10 @@
 #include "model/places.h"
 #include "model/result_reader.h"
 #include "model/step_selection.h"
-#include "recordio/options.h"
+#include "recordio/records/options.h"
 #include "model/mesh.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -100,13 +102,13 @@ bool PARSE_POINT(std::string_view T, ASKED& A) {
 // The wells of an --at-file: one "name,x,y" per line, blank lines skipped.
 // Empty on success, else the usage error.
 std::string READ_WELLS(const std::string& PATH, std::vector<ASKED>& ASKS) {
-  std::FILE* IN = std::fopen(PATH.c_str(), "rb");
-  if (IN == nullptr) return PATH + ": " + std::strerror(errno);
+  std::FILE* FROM = std::fopen(PATH.c_str(), "rb");
+  if (FROM == nullptr) return PATH + ": " + std::strerror(errno);
   std::string TEXT;
   char BUF[4096];
-  for (std::size_t GOT; (GOT = std::fread(BUF, 1, sizeof BUF, IN)) > 0;) TEXT.append(BUF, GOT);
-  const int FAILED = std::ferror(IN) != 0 ? (errno != 0 ? errno : EIO) : 0;
-  std::fclose(IN);
+  for (std::size_t GOT; (GOT = std::fread(BUF, 1, sizeof BUF, FROM)) > 0;) TEXT.append(BUF, GOT);
+  const int FAILED = std::ferror(FROM) != 0 ? (errno != 0 ? errno : EIO) : 0;
+  std::fclose(FROM);
   if (FAILED != 0) return PATH + ": " + std::strerror(FAILED);
   std::string_view REST = TEXT;
   for (int LINE = 1; !REST.empty(); ++LINE) {
@@ -150,7 +152,7 @@ int main(int argc, char** argv) {
   SYS_PLAIN_NEWLINES();
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
-  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kova2csv", ARGS.ERROR);
+  if (!ARGS.PROBLEM.empty()) return USAGE_ERROR("kova2csv", ARGS.PROBLEM);
   std::vector<ASKED> ASKS;
   std::vector<QUANTITY> QUANTITIES;
   STEP_SELECTION SEL;
@@ -222,8 +224,8 @@ int main(int argc, char** argv) {
   const std::string PATH(ARGS.OPERANDS[0]);
 
   RESULT_FILE F;
-  if (const int ERROR = OPEN_RESULT(PATH.c_str(), F); ERROR != 0) {
-    std::fprintf(stderr, "kova2csv: %s: %s\n", PATH.c_str(), OPEN_FAILURE_TEXT(ERROR).c_str());
+  if (const int REASON = OPEN_RESULT(PATH.c_str(), F); REASON != 0) {
+    std::fprintf(stderr, "kova2csv: %s: %s\n", PATH.c_str(), OPEN_FAILURE_TEXT(REASON).c_str());
     return 2;
   }
   RESULT_DAMAGE DAMAGE = RESULT_DAMAGE::NONE;
@@ -285,9 +287,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::FILE* OUT = stdout;
+  std::FILE* TO = stdout;
   const std::string OUT_NAME = OUT_PATH.empty() ? "standard output" : OUT_PATH;
-  if (!OUT_PATH.empty() && (OUT = std::fopen(OUT_PATH.c_str(), "wb")) == nullptr) {
+  if (!OUT_PATH.empty() && (TO = std::fopen(OUT_PATH.c_str(), "wb")) == nullptr) {
     std::perror(("kova2csv: " + OUT_PATH).c_str());
     return 1;
   }
@@ -299,7 +301,7 @@ int main(int argc, char** argv) {
   // The C library sets errno for a refused write; EIO where it did not.
   int WRITE_ERROR = 0;
   auto PUT = [&](std::string_view BYTES) {
-    if (WRITE_ERROR == 0 && std::fwrite(BYTES.data(), 1, BYTES.size(), OUT) != BYTES.size()) {
+    if (WRITE_ERROR == 0 && std::fwrite(BYTES.data(), 1, BYTES.size(), TO) != BYTES.size()) {
       WRITE_ERROR = errno != 0 ? errno : EIO;
     }
   };
@@ -325,8 +327,8 @@ int main(int argc, char** argv) {
     PUT(LINE);
   }
   CLOSE_RESULT(F);
-  if (std::fflush(OUT) != 0 && WRITE_ERROR == 0) WRITE_ERROR = errno != 0 ? errno : EIO;
-  if (OUT != stdout && std::fclose(OUT) != 0 && WRITE_ERROR == 0) WRITE_ERROR = errno != 0 ? errno : EIO;
+  if (std::fflush(TO) != 0 && WRITE_ERROR == 0) WRITE_ERROR = errno != 0 ? errno : EIO;
+  if (TO != stdout && std::fclose(TO) != 0 && WRITE_ERROR == 0) WRITE_ERROR = errno != 0 ? errno : EIO;
   if (WRITE_ERROR != 0) {
     std::fprintf(stderr, "kova2csv: %s: %s\n", OUT_NAME.c_str(), std::strerror(WRITE_ERROR));
     return 1;

@@ -49,8 +49,10 @@
 #include "model/mesh.h"
 #include "model/result_reader.h"
 #include "model/step_selection.h"
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
+
+using namespace KOVA;
 
 static_assert(std::endian::native == std::endian::little, "the arrays are written as they are in memory");
 
@@ -237,17 +239,17 @@ std::string SHORTEST(double V) {
 }
 
 std::string XML_ESCAPED(std::string_view TEXT) {
-  std::string OUT;
+  std::string TO;
   for (const char C : TEXT) {
     switch (C) {
-      case '&': OUT += "&amp;"; break;
-      case '<': OUT += "&lt;"; break;
-      case '>': OUT += "&gt;"; break;
-      case '"': OUT += "&quot;"; break;
-      default: OUT += C;
+      case '&': TO += "&amp;"; break;
+      case '<': TO += "&lt;"; break;
+      case '>': TO += "&gt;"; break;
+      case '"': TO += "&quot;"; break;
+      default: TO += C;
     }
   }
-  return OUT;
+  return TO;
 }
 
 struct WRITTEN {
@@ -307,18 +309,18 @@ bool XML_TEXT(std::string_view TEXT) {
 
 // TEXT for a message line: bytes outside printable ASCII as \xHH.
 std::string SHOWN(std::string_view TEXT) {
-  std::string OUT;
+  std::string TO;
   for (const char C : TEXT) {
     const auto B = static_cast<unsigned char>(C);
     if (B >= 0x20 && B < 0x7F) {
-      OUT += C;
+      TO += C;
     } else {
       char HEX[8];
       std::snprintf(HEX, sizeof HEX, "\\x%02X", B);
-      OUT += HEX;
+      TO += HEX;
     }
   }
-  return OUT;
+  return TO;
 }
 
 // Whether NAME is one of the files a run with BASE writes: BASE.pvd or
@@ -353,7 +355,7 @@ constexpr std::string_view USAGE =
     "  --out DIR    the folder of the files, made when missing (default .)\n"
     "  --name BASE  the files' base name (default: RESULT_FILE's, without extension)\n";
 
-enum OPTION : std::size_t { HELP, VERSION, STEPS, OUT, NAME };
+enum OPTION : std::size_t { HELP, VERSION, STEPS, TO, NAME };
 constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
     {"help", 'h', false},
     {"version", 0, false},
@@ -369,7 +371,7 @@ int main(int argc, char** argv) {
   PREPARE_TOOL_ENDS("kova2vtk");
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
-  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kova2vtk", ARGS.ERROR);
+  if (!ARGS.PROBLEM.empty()) return USAGE_ERROR("kova2vtk", ARGS.PROBLEM);
   STEP_SELECTION SEL;
   SEL.EVERY = true;
   std::filesystem::path DIR = ".";
@@ -388,7 +390,7 @@ int main(int argc, char** argv) {
           return USAGE_ERROR("kova2vtk", "bad --steps '" + std::string(O.VALUE) + "'");
         }
         break;
-      case OUT:
+      case TO:
         DIR = O.VALUE;
         break;
       case NAME:
@@ -416,8 +418,8 @@ int main(int argc, char** argv) {
   }
 
   RESULT_FILE F;
-  if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
-    std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, OPEN_FAILURE_TEXT(ERROR).c_str());
+  if (const int REASON = OPEN_RESULT(PATH, F); REASON != 0) {
+    std::fprintf(stderr, "kova2vtk: %s: %s\n", PATH, OPEN_FAILURE_TEXT(REASON).c_str());
     return 2;
   }
   auto DAMAGE_LINE = [&](std::size_t WHOLE_STEPS) {

@@ -36,8 +36,10 @@
 #include <string_view>
 #include <vector>
 
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -338,7 +340,7 @@ int main(int argc, char** argv) {
   std::string dir = ".", name = "result.bin";
   const PARSED_ARGS args =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
-  if (!args.ERROR.empty()) return USAGE_ERROR("kovagen", args.ERROR);
+  if (!args.PROBLEM.empty()) return USAGE_ERROR("kovagen", args.PROBLEM);
   for (const OPTION_FOUND& o : args.OPTIONS) {
     if (o.WHICH == HELP) return SHOW_TEXT(USAGE_TEXT());
   }

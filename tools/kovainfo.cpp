@@ -27,9 +27,11 @@
 
 #include "model/mesh.h"
 #include "model/result_reader.h"
-#include "recordio/console_utf8.h"
-#include "recordio/options.h"
-#include "recordio/tools.h"
+#include "recordio/buffers/console_utf8.h"
+#include "recordio/records/options.h"
+#include "recordio/run_end/tools.h"
+
+using namespace KOVA;
 
 namespace {
 
@@ -109,21 +111,21 @@ std::string SHORTEST(double V) {
 // ---- JSON ----
 
 std::string JSON_STRING(std::string_view TEXT) {
-  std::string OUT = "\"";
+  std::string TO = "\"";
   for (const char C : TEXT) {
     const auto U = static_cast<unsigned char>(C);
     if (C == '"' || C == '\\') {
-      OUT += '\\';
-      OUT += C;
+      TO += '\\';
+      TO += C;
     } else if (IS_CONTROL(U)) {
       char ESC[8];
       std::snprintf(ESC, sizeof ESC, "\\u%04x", U);
-      OUT += ESC;
+      TO += ESC;
     } else {
-      OUT += C;
+      TO += C;
     }
   }
-  return OUT + "\"";
+  return TO + "\"";
 }
 
 std::string JSON_NUMBER(double V) { return std::isfinite(V) ? SHORTEST(V) : "null"; }
@@ -138,35 +140,35 @@ void PRINT_JSON(const MODEL_STORE& S, const MODEL_SUMMARY& M, std::int64_t MODEL
   auto KNOWN = [&](std::int64_t RECORD, const std::string& VALUE) {
     return MODEL_RECORDS >= RECORD ? VALUE : std::string("null");
   };
-  std::string OUT = "{";
-  OUT += "\"title\": " + KNOWN(1, JSON_STRING(TITLE_UTF8(S)));
-  OUT += ", \"nodes\": " + KNOWN(2, std::to_string(S.NUMNP));
-  OUT += ", \"elements\": " + KNOWN(4, std::to_string(S.NUMEL));
-  OUT += ", \"quadrilaterals\": " + KNOWN(5, std::to_string(M.QUADS));
-  OUT += ", \"triangles\": " + KNOWN(5, std::to_string(M.TRIANGLES));
-  OUT += ", \"not_counted\": " + KNOWN(5, std::to_string(M.NOT_COUNTED));
-  OUT += ", \"stray_corners\": " + KNOWN(5, std::to_string(M.STRAY));
-  OUT += ", \"extent\": " + KNOWN(5, "[" + JSON_RANGE_END(M.XS, true) + ", " + JSON_RANGE_END(M.XS, false) +
+  std::string TO = "{";
+  TO += "\"title\": " + KNOWN(1, JSON_STRING(TITLE_UTF8(S)));
+  TO += ", \"nodes\": " + KNOWN(2, std::to_string(S.NUMNP));
+  TO += ", \"elements\": " + KNOWN(4, std::to_string(S.NUMEL));
+  TO += ", \"quadrilaterals\": " + KNOWN(5, std::to_string(M.QUADS));
+  TO += ", \"triangles\": " + KNOWN(5, std::to_string(M.TRIANGLES));
+  TO += ", \"not_counted\": " + KNOWN(5, std::to_string(M.NOT_COUNTED));
+  TO += ", \"stray_corners\": " + KNOWN(5, std::to_string(M.STRAY));
+  TO += ", \"extent\": " + KNOWN(5, "[" + JSON_RANGE_END(M.XS, true) + ", " + JSON_RANGE_END(M.XS, false) +
                                          ", " + JSON_RANGE_END(M.YS, true) + ", " +
                                          JSON_RANGE_END(M.YS, false) + "]");
-  OUT += ", \"steps\": [";
+  TO += ", \"steps\": [";
   for (std::size_t K = 0; K < STEPS.size(); ++K) {
     const STEP_SUMMARY& T = STEPS[K];
-    OUT += K == 0 ? "" : ", ";
-    OUT += "{\"index\": " + std::to_string(T.INDEX) + ", \"step\": " + std::to_string(T.STEP) +
+    TO += K == 0 ? "" : ", ";
+    TO += "{\"index\": " + std::to_string(T.INDEX) + ", \"step\": " + std::to_string(T.STEP) +
            ", \"time\": " + JSON_NUMBER(T.TIME) + ", \"head_min\": " + JSON_RANGE_END(T.HEAD, true) +
            ", \"head_max\": " + JSON_RANGE_END(T.HEAD, false) +
            ", \"speed_max\": " + JSON_RANGE_END(T.SPEED, false) + "}";
   }
-  OUT += "], \"end\": ";
+  TO += "], \"end\": ";
   if (F.DAMAGE == RESULT_DAMAGE::NONE) {
-    OUT += "{\"clean\": true}";
+    TO += "{\"clean\": true}";
   } else {
-    OUT += "{\"clean\": false, \"byte\": " + std::to_string(F.DAMAGE_AT) +
+    TO += "{\"clean\": false, \"byte\": " + std::to_string(F.DAMAGE_AT) +
            ", \"reason\": " + JSON_STRING(DAMAGE_REASON(F)) + "}";
   }
-  OUT += "}\n";
-  std::fputs(OUT.c_str(), stdout);
+  TO += "}\n";
+  std::fputs(TO.c_str(), stdout);
 }
 
 // ---- Text ----
@@ -242,7 +244,7 @@ int main(int argc, char** argv) {
   PREPARE_TOOL_ENDS("kovainfo");
   const PARSED_ARGS ARGS =
       PARSE_ARGS(OPTIONS, std::span<char* const>(argv, static_cast<std::size_t>(argc)).subspan(1));
-  if (!ARGS.ERROR.empty()) return USAGE_ERROR("kovainfo", ARGS.ERROR);
+  if (!ARGS.PROBLEM.empty()) return USAGE_ERROR("kovainfo", ARGS.PROBLEM);
   bool JSON = false;
   for (const OPTION_FOUND& O : ARGS.OPTIONS) {
     if (O.WHICH == HELP) return SHOW_TEXT(USAGE);
@@ -258,8 +260,8 @@ int main(int argc, char** argv) {
   const char* PATH = PATH_TEXT.c_str();
 
   RESULT_FILE F;
-  if (const int ERROR = OPEN_RESULT(PATH, F); ERROR != 0) {
-    std::fprintf(stderr, "kovainfo: %s: %s\n", PATH, OPEN_FAILURE_TEXT(ERROR).c_str());
+  if (const int REASON = OPEN_RESULT(PATH, F); REASON != 0) {
+    std::fprintf(stderr, "kovainfo: %s: %s\n", PATH, OPEN_FAILURE_TEXT(REASON).c_str());
     return 2;
   }
   MODEL_STORE S;

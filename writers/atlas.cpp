@@ -9,6 +9,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr int MESH_UNIT = 21;
@@ -154,3 +156,5 @@ void WRITE_ATLAS_RESULT(std::int32_t NREAD, REALS H, REALS VX, REALS VY, std::in
                                          [&](auto W) { GVAL_AND_EVAL<W()>(O, H, VX, VY, NUMNP, NUMEL); });
   WRITE_STATEMENT<F_I2>(O, -1);
 }
+
+}  // namespace KOVA

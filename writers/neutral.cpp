@@ -15,6 +15,8 @@
 #include "writers/value_lines.h"
 #include "writers/writers.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr FORMAT F_I5 = PARSE_FORMAT("(I5)");
@@ -365,3 +367,5 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
   VECTOR_R4(O, NSETID, V_VY, E_VY, VY, NUMEL);
   BLOCK_END(O);
 }
+
+}  // namespace KOVA

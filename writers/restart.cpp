@@ -6,6 +6,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr int UNIT = 8;
@@ -39,3 +41,5 @@ void WRITE_RESTART(INTS NFLAG, REALS X, REALS Y, REALS H, REALS Q, INTS NCODE, R
     NODE_RECORDS<W()>(O, NFLAG, X, Y, H, Q, NCODE, NPAR1, NPAR2, NUMNP);
   });
 }
+
+}  // namespace KOVA

@@ -10,6 +10,8 @@
 #include "recordio/recordio.h"
 #include "writers/writers.h"
 
+namespace KOVA {
+
 namespace {
 
 constexpr int UNIT = 8;
@@ -100,3 +102,5 @@ void WRITE_TECPLOT(const TITLE_TEXT& TITLE, REALS X, REALS Y, REALS H, REALS VX,
 
   WITH_NUMBER_WIDTH<NUMBER_FIELD>(WIDTH, [&](auto W) { CORNER_LINES<W()>(O, IX, NUMEL, MAXN); });
 }
+
+}  // namespace KOVA

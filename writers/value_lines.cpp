@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "recordio/list.h"
-#include "recordio/output_threads.h"
+#include "recordio/records/list.h"
+#include "recordio/records/output_threads.h"
+
+namespace KOVA {
 
 namespace {
 
@@ -27,3 +29,5 @@ bool VALUE_LINES_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const void* CONTEXT,
                              double (*VALUE)(const void*, std::size_t)) {
   return LINES(O, COUNT, CONTEXT, VALUE);
 }
+
+}  // namespace KOVA

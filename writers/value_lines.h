@@ -5,7 +5,9 @@
 // compiled exactly as it is without them.
 #include <cstddef>
 
-#include "recordio/output.h"
+#include "recordio/records/output.h"
+
+namespace KOVA {
 
 // The lines of entities 1..COUNT, VALUE(CONTEXT, n) the value of entity n + 1;
 // false when the threads do not run for O (the caller writes the lines).
@@ -13,3 +15,5 @@ bool VALUE_LINES_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const void* CONTEXT,
                              float (*VALUE)(const void*, std::size_t));
 bool VALUE_LINES_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const void* CONTEXT,
                              double (*VALUE)(const void*, std::size_t));
+
+}  // namespace KOVA

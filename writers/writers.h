@@ -7,6 +7,8 @@
 
 #include "model/store.h"
 
+namespace KOVA {
+
 // Restart data, unit 8: one block per selected step.
 void WRITE_RESTART(INTS NFLAG, REALS X, REALS Y, REALS H, REALS Q, INTS NCODE, REALS NPAR1,
                    REALS NPAR2, std::int32_t NUMNP, std::int32_t ISTEP, double TIME);
@@ -37,3 +39,5 @@ void WRITE_NEUTRAL_STEP(REALS H, std::span<double> VXN, std::span<double> VYN, R
                         REALS Q, std::span<std::int32_t> NCNT, INTS IX, std::int32_t NUMNP,
                         std::int32_t NUMEL, std::int32_t MAXN, double TIME, std::int32_t IOUT,
                         std::int32_t& NSETID);
+
+}  // namespace KOVA

@@ -19,11 +19,13 @@
 #include <string>
 #include <vector>
 
-#include "recordio/input.h"
-#include "recordio/output.h"
-#include "recordio/output_threads.h"
-#include "recordio/unformatted.h"
-#include "recordio/units.h"
+#include "recordio/records/input.h"
+#include "recordio/records/output.h"
+#include "recordio/records/output_threads.h"
+#include "recordio/records/unformatted.h"
+#include "recordio/records/units.h"
+
+using namespace KOVA;
 
 int main(int argc, char** argv) {
   if (argc < 2) return 125;

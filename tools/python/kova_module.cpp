@@ -23,8 +23,10 @@
 #include "model/places.h"
 #include "model/result_layout.h"
 #include "model/result_reader.h"
-#include "recordio/console_utf8.h"
+#include "recordio/buffers/console_utf8.h"
 #include "model/mesh.h"
+
+using namespace KOVA;
 
 namespace py = pybind11;
 
@@ -64,8 +66,8 @@ std::unique_ptr<RESULT> OPEN(const py::object& PATH_LIKE) {
   R->PATH = py::str(py::module_::import("os").attr("fsdecode")(PATH_LIKE));
   const py::bytes ENCODED = py::module_::import("os").attr("fsencode")(PATH_LIKE);
   const std::string SYSTEM_PATH = ENCODED;
-  if (const int ERROR = OPEN_RESULT(SYSTEM_PATH.c_str(), R->F); ERROR != 0) {
-    throw KOVA_FAILURE(R->PATH + ": " + OPEN_FAILURE_TEXT(ERROR));
+  if (const int REASON = OPEN_RESULT(SYSTEM_PATH.c_str(), R->F); REASON != 0) {
+    throw KOVA_FAILURE(R->PATH + ": " + OPEN_FAILURE_TEXT(REASON));
   }
   if (!READ_RESULT_MODEL(R->F, R->S)) {
     const std::string NOT_RESULT = NOT_A_RESULT_FILE(R->F);
@@ -109,10 +111,10 @@ py::array_t<T> COPY(const ARRAY& FROM, std::size_t N) {
 
 // Two arrays side by side as an (N, 2) array.
 REAL_ARRAY PAIRS(const STORE_ARRAY<double>& A, const STORE_ARRAY<double>& B, std::size_t N) {
-  REAL_ARRAY OUT({static_cast<py::ssize_t>(N), py::ssize_t{2}});
-  double* P = OUT.mutable_data();
+  REAL_ARRAY TO({static_cast<py::ssize_t>(N), py::ssize_t{2}});
+  double* P = TO.mutable_data();
   for (std::size_t I = 0; I < N; ++I) P[2 * I] = A[I], P[2 * I + 1] = B[I];
-  return OUT;
+  return TO;
 }
 
 std::string POINT_TEXT(double X, double Y) {
