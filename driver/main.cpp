@@ -2,7 +2,9 @@
 // FEMAP data, through a console dialogue or, for scripts, as the command line
 // says.
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,7 +15,9 @@
 #include "driver/outputs.h"
 #include "recordio/records/file_names.h"
 #include "recordio/records/options.h"
+#include "recordio/records/output_threads.h"
 #include "recordio/records/units.h"
+#include "recordio/run_end/run_end.h"
 
 using namespace KOVA;
 
@@ -38,20 +42,47 @@ constexpr std::string_view USAGE =
     "  -o, --output NAME  the output file (default: RESULT's base name with .rst, .plt\n"
     "                     or .neu, here); for atlas the folder of atlas.msh and atlas.pst\n"
     "                     (made when missing; default: here)\n"
+    "  -j, --threads N    threads for a large output, 1 to 64 (default: the CPUs\n"
+    "                     allowed, at most 4; also KOVA_THREADS=N); 1: one thread\n"
     "Exit status 0 when every requested step was written, 3 when one is missing or\n"
     "none was, 2 for a usage error; see kovaconv(1) for the others.\n"
     "\n"
     "Examples: printf '0\\n0\\n2\\nout.plt\\n0\\n' | kovaconv\n"
     "          kovaconv --to tecplot --step final --output out.plt result.bin\n";
 
-enum OPTION : std::size_t { HELP, VERSION, TO, STEP, OUTPUT };
-constexpr std::array<OPTION_SPEC, 5> OPTIONS{{
+enum OPTION : std::size_t { HELP, VERSION, TO, STEP, OUTPUT, THREADS };
+constexpr std::array<OPTION_SPEC, 6> OPTIONS{{
     {"help", 'h', false},
     {"version", 0, false},
     {"to", 't', true},
     {"step", 's', true},
     {"output", 'o', true},
+    {"threads", 'j', true},
 }};
+
+// A number of threads, 1 to MOST_OUTPUT_THREADS, written as digits alone.
+std::optional<int> THREAD_COUNT(std::string_view TEXT) {
+  int n = 0;
+  const auto [end, err] = std::from_chars(TEXT.data(), TEXT.data() + TEXT.size(), n);
+  if (TEXT.empty() || err != std::errc{} || end != TEXT.data() + TEXT.size() || n < 1 ||
+      n > MOST_OUTPUT_THREADS)
+    return std::nullopt;
+  return n;
+}
+
+// KOVA_THREADS, when it is set: a value that is no number of threads is
+// named in a warning and the default is kept (the conversion does not
+// depend on it).
+void THREADS_FROM_ENVIRONMENT() {
+  const char* value = std::getenv("KOVA_THREADS");
+  if (value == nullptr) return;
+  if (const std::optional<int> n = THREAD_COUNT(value)) {
+    SET_OUTPUT_THREADS(*n);
+  } else {
+    WARN("KOVA_THREADS='" + std::string(value) + "' is not a number of threads from 1 to " +
+         std::to_string(MOST_OUTPUT_THREADS) + "; the default is used");
+  }
+}
 
 // The conversion the options ask for, or the usage status 2.
 int RUN_COMMAND(const PARSED_ARGS& ARGS) {
@@ -81,6 +112,12 @@ int RUN_COMMAND(const PARSED_ARGS& ARGS) {
         if (O.VALUE.empty()) return USAGE_ERROR("kovaconv", "--output needs a name");
         OUTPUT_NAME = O.VALUE;
         break;
+      case THREADS:
+        if (!THREAD_COUNT(O.VALUE))
+          return USAGE_ERROR("kovaconv", "--threads takes a number from 1 to " +
+                                             std::to_string(MOST_OUTPUT_THREADS) + ", not '" +
+                                             std::string(O.VALUE) + "'");
+        break;
       default:
         break;
     }
@@ -103,6 +140,9 @@ int RUN_COMMAND(const PARSED_ARGS& ARGS) {
     RUN.OUTPUT = ".";
   }
   INSTALL_RUN_ENDS();
+  THREADS_FROM_ENVIRONMENT();
+  for (const OPTION_FOUND& O : ARGS.OPTIONS)
+    if (O.WHICH == THREADS) SET_OUTPUT_THREADS(*THREAD_COUNT(O.VALUE));
   CONVERT_COMMAND(RUN);
 }
 
@@ -126,5 +166,6 @@ int main(int argc, char** argv) {
   for (std::string_view NAME : ARGS.OPERANDS) NAMES.push_back(const_cast<char*>(NAME.data()));
   SET_COMMAND_ARGUMENTS(static_cast<int>(NAMES.size()), NAMES.data());
   INSTALL_RUN_ENDS();
+  THREADS_FROM_ENVIRONMENT();
   CONVERT();
 }

@@ -50,6 +50,19 @@ TIMES BLOCK_TIMES(const std::string& out, TIMES times = {}) {
   return times;
 }
 
+// KOVA_THREADS for the runs that follow; "": not set.
+void SET_KOVA_THREADS(const char* VALUE) {
+#ifdef _WIN32
+  ::_putenv_s("KOVA_THREADS", VALUE);
+#else
+  if (*VALUE == 0) {
+    ::unsetenv("KOVA_THREADS");
+  } else {
+    ::setenv("KOVA_THREADS", VALUE, 1);
+  }
+#endif
+}
+
 }  // namespace
 
 // Every text of a TECPLOT and an ATLAS run on a file with no time step (the question,
@@ -304,4 +317,48 @@ TEST(CommandLine, SameBytesAndStatusesAsTheDialogue) {
   ASSERT_EQ(path.size(), 300U);
   EXPECT_EQ(command.CONVERT("", {"--to", "tecplot", path}).STATUS, 0);
   EXPECT_EQ(command.READ(base + ".plt"), dialogue_run(2, -1).second.at("out.dat"));
+}
+
+// The threads of large outputs change no byte: every output of a small sample
+// (which never starts them) and of a sample large enough that they start (its
+// outputs pass 4 MB in the first steps), written with 1, 2 and 4 threads, by
+// the command line and by the dialogue with KOVA_THREADS; a KOVA_THREADS that
+// is no number of threads is named in a warning and the default is used.
+TEST(Threads, SameBytesWithAnyCount) {
+  const struct { int NODES, STEPS; } samples[] = {{2601, 3}, {19881, 5}};
+  const struct { int ITYPE; const char* TO; } types[] = {{1, "restart"}, {2, "tecplot"}, {3, "atlas"}, {4, "femap"}};
+  for (const auto& sample : samples) {
+    e2e::SCRATCH s;
+    ASSERT_FALSE(e2e::GENERATE(s, sample.NODES, sample.STEPS).empty());
+    for (const auto& t : types) {
+      SCOPED_TRACE(std::to_string(sample.NODES) + " " + t.TO);
+      const auto outputs = [&] {
+        std::map<std::string, std::string> files = s.FILES({"WORK.LST", "result.bin"});
+        for (const auto& [name, bytes] : files) std::filesystem::remove(s.DIR / name);
+        return files;
+      };
+      const auto command = [&](const char* threads) {
+        const e2e::RUN r = s.CONVERT("", {"--to", t.TO, "--threads", threads, "-o", t.ITYPE == 3 ? "." : "out.dat",
+                                          "result.bin"});
+        EXPECT_EQ(r.STATUS, 0);
+        EXPECT_EQ(r.ERR, "");
+        return outputs();
+      };
+      const auto one = command("1");
+      EXPECT_EQ(one.size(), t.ITYPE == 3 ? 2U : 1U);
+      EXPECT_TRUE(command("2") == one);
+      EXPECT_TRUE(command("4") == one);
+      for (const char* env : {"2", "4", "two"}) {
+        SET_KOVA_THREADS(env);
+        const e2e::RUN r = s.CONVERT(e2e::ANSWERS(t.ITYPE, "out.dat", -1));
+        SET_KOVA_THREADS("");
+        EXPECT_EQ(r.STATUS, 0);
+        EXPECT_EQ(r.ERR, env == std::string("two")
+                             ? "kovaconv: warning: KOVA_THREADS='two' is not a number of threads from 1 to 64; "
+                               "the default is used\n"
+                             : "");
+        EXPECT_TRUE(outputs() == one) << env;
+      }
+    }
+  }
 }

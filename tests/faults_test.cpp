@@ -2,7 +2,9 @@
 // address-space limits, huge or padded records, endless lines, SIGTERM at any
 // moment and output that nobody reads. Each ends in its written way, and
 // every file it leaves (and the console output) is a whole-record prefix of
-// what the undisturbed run writes.
+// what the undisturbed run writes. Every case runs with one thread and with
+// four (KOVA_THREADS), its outputs large enough that the threads start
+// (they do once a run has written 4 MB) before the fault.
 #include <gtest/gtest.h>
 
 // The faults are made with POSIX facilities that Windows lacks (resource limits,
@@ -10,6 +12,7 @@
 // does have, arriving during writes and while a write is blocked, are tested
 // in units_test.cpp.
 #ifndef _WIN32
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -124,24 +127,47 @@ std::size_t STEP_QUESTION_END(std::string_view out) {
   return out.find(question) + question.size();
 }
 
+// The fault tests, each with the thread count its parameter gives the runs.
+class Faults : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override { ::setenv("KOVA_THREADS", std::to_string(GetParam()).c_str(), 1); }
+  void TearDown() override { ::unsetenv("KOVA_THREADS"); }
+  // The threads can start: more than one of them, and more than one CPU.
+  bool THREADED() const {
+    cpu_set_t cpus;
+    return GetParam() > 1 && ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1;
+  }
+};
+
+// The threads a live run has now.
+std::size_t THREADS_OF(pid_t PID) {
+  std::error_code ec;
+  const std::filesystem::directory_iterator tasks("/proc/" + std::to_string(PID) + "/task", ec);
+  return ec ? 0 : static_cast<std::size_t>(std::distance(tasks, std::filesystem::directory_iterator()));
+}
+
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Threads, Faults, ::testing::Values(1, 4),
+                         [](const ::testing::TestParamInfo<int>& p) { return std::to_string(p.param); });
 
 // A write the system refuses partway (full disk, file-size limit) is cut back to
 // whole records, the other units' last writes too, and reported instead of a
 // normal end, even when all output was still buffered at the termination message.
-TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
-  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 4000, 10);
+TEST_P(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
+  // About 14 MB of TECPLOT and 7 MB of ATLAS data.
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 4000, 30);
   const std::string tecplot_all = e2e::ANSWERS(2, "out.dat", -1), tecplot_final = e2e::ANSWERS(2, "out.dat", 0);
   const std::string atlas_all = e2e::ANSWERS(3, "", -1);
   // DISK: the size of the small file system; 0: the file-size limit instead.
   const struct { const char* NAME; std::string ANSWERS; std::size_t DISK; int UNIT; const char *FILE, *OS_TEXT; }
       cases[] = {
       {"file-size limit", tecplot_all, 0, 8, "out.dat", "File too large"},
-      {"disk full after a megabyte", tecplot_all, 1536 << 10, 8, "out.dat", "No space left on device"},
+      {"disk full after 9 MB", tecplot_all, 9 << 20, 8, "out.dat", "No space left on device"},
       {"disk full, output still buffered", tecplot_final, 64 << 10, 8, "out.dat", "No space left on device"},
-      {"disk full for both ATLAS files", atlas_all, 1100 << 10, 22, "atlas.pst", "No space left on device"},
+      {"disk full for both ATLAS files", atlas_all, 6 << 20, 22, "atlas.pst", "No space left on device"},
   };
-  const std::size_t file_size_limit = 1572864;
+  const std::size_t file_size_limit = (9 << 20) + 12345;
   std::map<std::string, NORMAL> normal;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.NAME);
@@ -199,7 +225,7 @@ TEST(Faults, RefusedWritesLeaveWholeRecordsAndTheirReport) {
 // Memory follows the counts only: a padded record, endless lines and a count whose
 // record cannot hold it cost next to nothing; a store that cannot be had is the
 // out-of-memory end.
-TEST(Faults, MemoryIsBoundedByTheCounts) {
+TEST_P(Faults, MemoryIsBoundedByTheCounts) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 3);
   const std::string model = MODEL_OF(result), steps = result.substr(model.size());
   const std::string answers = e2e::ANSWERS(2, "out.dat", -1);
@@ -246,6 +272,25 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
       EXPECT_LT(CLOCK::now() - start, std::chrono::seconds(1));
     }
   }
+
+  // Memory that runs out after 10 MB of records (the threads writing them):
+  // every one of them is in the file, in order, and the run ends as out of memory.
+  if (!ADDRESS_LIMITS) return;
+  e2e::SCRATCH s;
+  const int records = 600000;
+  const e2e::RUN r = e2e::RUN_PROGRAM(
+      s.DIR, "/usr/bin/prlimit", "",
+      {"--as=" + std::to_string(512 << 20), RECORD_PROBE_EXE,
+       "threads " + std::to_string(GetParam()) + ";open 8 out unknown f;many 8 " + std::to_string(records) + ";hog"});
+  EXPECT_EQ(r.STATUS, 71);
+  EXPECT_EQ(r.ERR, OUT_OF_MEMORY);
+  const std::string out = s.READ("out");
+  ASSERT_EQ(out.size(), records * 16U);
+  for (int k = 1; k <= records; k += 99999) {
+    char line[17];
+    std::snprintf(line, sizeof line, "RECORD%08d", k);
+    EXPECT_EQ(out.substr((k - 1) * 16U, 16), std::string(line) + "\r\n") << k;
+  }
 }
 
 // A result file that shrinks while it is read (the analysis run again over
@@ -254,7 +299,7 @@ TEST(Faults, MemoryIsBoundedByTheCounts) {
 // file shrank. The file is written anew at kovaconv's step question, or while
 // its first step is being written to an output that the test holds back; the
 // reader meets it after the model part.
-TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
+TEST_P(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 20000, 3);
   const std::string model = MODEL_OF(result);
   const std::size_t step = e2e::RECORD_STARTS(result).at(8) - model.size();  // the bytes of a step
@@ -321,7 +366,7 @@ TEST(Faults, ShrinkingResultFileIsCutOffNeverTheEnd) {
 // An output file that another run is writing is left to it: the second run
 // ends with report 30 at the open, before it changes a byte, and the first run
 // writes its file as if alone.
-TEST(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
+TEST_P(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
   const std::string result = e2e::GENERATE(e2e::SCRATCH(), 400, 2);
   const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
   const std::string asked = e2e::BEFORE_STEP_ANSWER(femap);
@@ -349,8 +394,9 @@ TEST(Faults, OutputThatAnotherRunWritesIsLeftToIt) {
 // SIGTERM at any moment, and the console events or SIGTERM while a write is
 // blocked: the run ends within a second with its line and status, and regular
 // files hold whole records.
-TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
-  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 3000, 5);
+TEST_P(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
+  // About 17 MB of FEMAP data.
+  const std::string result = e2e::GENERATE(e2e::SCRATCH(), 3000, 20);
   const std::string femap = e2e::ANSWERS(4, "out.dat", -1);
   const NORMAL normal = NORMAL_RUN(result, femap);
 
@@ -358,6 +404,7 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
   const auto start = CLOCK::now();
   NORMAL_RUN(result, femap);
   const auto normal_time = std::chrono::duration_cast<std::chrono::microseconds>(CLOCK::now() - start);
+  std::size_t most_threads = 0;  // seen before a signal
   for (unsigned seed = 1; seed <= 4; ++seed) {
     SCOPED_TRACE(seed);
     e2e::SCRATCH s;
@@ -368,13 +415,21 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
     // signal before it ends the process silently, as for any program).
     ASSERT_TRUE(probe::WAIT_FOR_SIZE(run.OUT_PATH, 1));
     std::mt19937 random(seed);
-    std::this_thread::sleep_for(normal_time * std::uniform_real_distribution<>(0.0, 1.0)(random));
+    // The threads the run has are looked at while the test waits.
+    const auto signal_at = CLOCK::now() + normal_time * std::uniform_real_distribution<>(0.0, 1.0)(random);
+    while (CLOCK::now() < signal_at) {
+      most_threads = std::max(most_threads, THREADS_OF(run.PID));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     ::kill(run.PID, SIGTERM);
     const int status = run.FINISH_WITHIN(std::chrono::seconds(3));
     const e2e::RUN r{status, 0, e2e::READ_PATH(run.OUT_PATH), e2e::READ_PATH(run.ERR_PATH)};
     EXPECT_EQ(r.ERR, status == 0 ? "" : TERMINATED);  // the run may have ended first
     EXPECT_TRUE(status == 143 || status == 0) << status;
     EXPECT_WHOLE_RECORDS(s, r, normal, status == 0);
+  }
+  if (THREADED()) {
+    EXPECT_GT(most_threads, 1U) << "no run had started its threads before its signal";
   }
 
   // SIGTERM at random moments of records larger than the output buffer: most of
@@ -452,7 +507,7 @@ TEST(Faults, SignalsEndTheRunPromptlyWithWholeRecords) {
 // kovaconv waits at a question of the dialogue or in a blocked write of the
 // command line. Answering status 0 instead, as if the user had meant it, made
 // bash go on to the next file.
-TEST(Faults, ControlCStopsTheCallingScript) {
+TEST_P(Faults, ControlCStopsTheCallingScript) {
   e2e::SCRATCH s;
   const std::string result = e2e::GENERATE(s, 400, 3);
   ASSERT_FALSE(result.empty());

@@ -176,30 +176,33 @@ TEST(Stops, StatusesAndStandardError) {
 }
 
 TEST(ConsoleEvents, EachEventLeavesWholeRecordsItsLineAndStatus) {
-  // Control-C comes while records are being written, the others at a console read.
+  // Control-C comes while records are being written (6 MB of them: with four
+  // threads allowed, they have started at 4 MB), the others at a console read.
   const struct { probe::EVENT EVENT; const char* NAME; std::int64_t STATUS; int RECORDS; } events[] = {
       {probe::EVENT::CONTROL_C, "control-C", e2e::INTERRUPTED, 1000000},
       {probe::EVENT::CONTROL_BREAK, "control-BREAK", 1, 10},
       {probe::EVENT::WINDOW_CLOSE, "window-CLOSE", 2, 10}};
-  for (const auto& e : events) {
-    SCOPED_TRACE(e.NAME);
-    e2e::SCRATCH S;
-    probe::LIVE run(S, "open 8 out unknown f;put -1 started;many 8 " + std::to_string(e.RECORDS) +
-                           ";int -4");
-    // A console read writes out the console first.
-    ASSERT_TRUE(e.RECORDS > 10 ? probe::WAIT_FOR_SIZE(S.DIR / "out", 2 << 20)
-                               : probe::WAIT_FOR_SIZE(run.OUT_PATH, 9));
-    ASSERT_TRUE(probe::SEND_EVENT(run, e.EVENT));
-    EXPECT_EQ(run.FINISH(), e.STATUS);
-    EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), "started\r\n");
-    EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
-              std::string("forrtl: error (200): program aborting due to ") + e.NAME + " event\n");
-    const std::string all = S.READ("out");
-    ASSERT_EQ(all.size() % 16, 0U);
-    ASSERT_GE(all.size(), e.RECORDS > 10 ? 2U << 20 : 160U);
-    char last[32];
-    std::snprintf(last, sizeof last, "RECORD%08zu\r\n", all.size() / 16);
-    EXPECT_EQ(all.substr(all.size() - 16), last);
+  for (const int threads : {1, 4}) {
+    for (const auto& e : events) {
+      SCOPED_TRACE(std::string(e.NAME) + ", threads " + std::to_string(threads));
+      e2e::SCRATCH S;
+      probe::LIVE run(S, "threads " + std::to_string(threads) + ";open 8 out unknown f;put -1 started;many 8 " +
+                             std::to_string(e.RECORDS) + ";int -4");
+      // A console read writes out the console first.
+      ASSERT_TRUE(e.RECORDS > 10 ? probe::WAIT_FOR_SIZE(S.DIR / "out", 6 << 20)
+                                 : probe::WAIT_FOR_SIZE(run.OUT_PATH, 9));
+      ASSERT_TRUE(probe::SEND_EVENT(run, e.EVENT));
+      EXPECT_EQ(run.FINISH(), e.STATUS);
+      EXPECT_EQ(e2e::READ_PATH(run.OUT_PATH), "started\r\n");
+      EXPECT_EQ(e2e::READ_PATH(run.ERR_PATH),
+                std::string("forrtl: error (200): program aborting due to ") + e.NAME + " event\n");
+      const std::string all = S.READ("out");
+      ASSERT_EQ(all.size() % 16, 0U);
+      ASSERT_GE(all.size(), e.RECORDS > 10 ? 6U << 20 : 160U);
+      char last[32];
+      std::snprintf(last, sizeof last, "RECORD%08zu\r\n", all.size() / 16);
+      EXPECT_EQ(all.substr(all.size() - 16), last);
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "model/mesh.h"
 #include "recordio/recordio.h"
+#include "writers/value_lines.h"
 #include "writers/writers.h"
 
 namespace KOVA {
@@ -226,13 +227,25 @@ void VALUE_LINE(OUTPUT& O, std::int32_t ENTITY, REAL VALUE) {
   WRITE_LIST_ITEMS(O, ENTITY, ","sv, VALUE);
 }
 
-// The value lines of entities 1 to COUNT, VALUE_OF(n) the value of entity n + 1
-// (float or double), then the end line: -1 and a zero of the same size.
+// The value lines built by the threads when they run (false: they do not);
+// never inlined, so that the one-thread loop below is compiled as it is alone.
 template <typename VALUE_FUNCTION>
-void VALUE_LINES(OUTPUT& O, std::int32_t COUNT, VALUE_FUNCTION VALUE_OF) {
-  RECORD_CURSOR cursor = CURSOR_ON(O);
-  for (std::size_t n = 0; n < static_cast<std::size_t>(COUNT > 0 ? COUNT : 0); ++n) {
-    WRITE_LIST_ITEMS(cursor, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
+[[gnu::noinline]] bool VALUE_LINES_SHARED(OUTPUT& O, std::size_t N, VALUE_FUNCTION VALUE_OF) {
+  const auto VALUE = [](const void* C, std::size_t n) { return (*static_cast<const VALUE_FUNCTION*>(C))(n); };
+  return VALUE_LINES_IN_PARALLEL(O, N, &VALUE_OF, +VALUE);
+}
+
+// The value lines of entities 1 to COUNT, VALUE_OF(n) the value of entity n + 1
+// (float or double), then the end line: -1 and a zero of the same size. A
+// function of its own, so that its loop is compiled on its own terms.
+template <typename VALUE_FUNCTION>
+[[gnu::noinline]] void VALUE_LINES(OUTPUT& O, std::int32_t COUNT, VALUE_FUNCTION VALUE_OF) {
+  const auto N = static_cast<std::size_t>(COUNT > 0 ? COUNT : 0);
+  if (!VALUE_LINES_SHARED(O, N, VALUE_OF)) {
+    RECORD_CURSOR cursor = CURSOR_ON(O);
+    for (std::size_t n = 0; n < N; ++n) {
+      WRITE_LIST_ITEMS(cursor, static_cast<std::int32_t>(n + 1), ","sv, VALUE_OF(n));
+    }
   }
   using REAL = decltype(VALUE_OF(0));
   VALUE_LINE(O, -1, REAL{0});

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "recordio/buffers/console_utf8.h"
+#include "recordio/buffers/handed.h"
 
 namespace KOVA {
 
@@ -45,8 +46,15 @@ void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT) noexcept {
   if (START >= 0) (void)SYS_CUT(O.FD, static_cast<std::uint64_t>(START) + KEPT);
 }
 
+SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64_t START) noexcept {
+  std::size_t sent = 0;
+  const SYS_ERROR err = SYS_WRITE(FD, RECORDS, sent);
+  if (err != 0 && START >= 0) (void)SYS_CUT(FD, static_cast<std::uint64_t>(START) + WHOLE_RECORD_BYTES(RECORDS, sent));
+  return err;
+}
+
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
-  if (O.FD == NO_FILE) return;
+  if (O.FD == NO_FILE || !DRAIN_HANDED_FOR_EXIT(O)) return;
   const bool in_flight = O.IN_FLIGHT.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
@@ -61,9 +69,7 @@ void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
   const std::int64_t start =
       in_flight ? O.FLIGHT_START.load(std::memory_order_relaxed) : SYS_WRITE_POSITION(O.FD);
   if (in_flight) CUT_BACK(O, start);
-  const std::string_view records(O.BUF.get(), len);
-  std::size_t sent = 0;
-  if (len > 0 && SYS_WRITE(O.FD, records, sent) != 0) CUT_BACK(O, start, WHOLE_RECORD_BYTES(records, sent));
+  if (len > 0) (void)WRITE_RECORDS_OR_CUT(O.FD, std::string_view(O.BUF.get(), len), start);
 }
 
 }  // namespace KOVA

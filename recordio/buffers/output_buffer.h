@@ -61,7 +61,13 @@ std::size_t WHOLE_RECORD_BYTES(std::string_view RECORDS, std::size_t SENT) noexc
 // where the last whole record ends. START below 0: the position is unknown.
 void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT = 0) noexcept;
 
-// Async-signal-safe, for the ways out of the process: write the buffered
+// Async-signal-safe: write RECORDS (whole records) to a regular file at its
+// position START; a write the system refuses partway is cut back to the last
+// whole record it took. 0, or the system's code for the refused write.
+SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64_t START) noexcept;
+
+// Async-signal-safe, for the ways out of the process: write the buffers
+// handed to the writer thread that it has not written, then the buffered
 // records, errors ignored, and on a regular file leave only whole records
 // (a write that was under way is done again from its start). Anything else
 // (a pipe, a terminal) is given up once it takes no bytes for a while, so a

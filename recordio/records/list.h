@@ -106,6 +106,19 @@ inline void WRITE_LIST_ITEMS(RECORD_CURSOR& C, const T&... ITEMS) {
   s.END();
 }
 
+// A statement of one record built at AT, with room for a whole record and
+// its CR LF there, away from any unit (a block's records are built in place,
+// each on its own thread): the length of its body.
+template <typename... T>
+inline std::size_t FILL_LIST_RECORD(char* AT, const T&... ITEMS) {
+  // The cursor's unit only counts; a record that broke in two would go on
+  // in its memory, away from AT, and show in the length.
+  thread_local OUTPUT counted;
+  RECORD_CURSOR c{&counted, AT, list_layout::LINE + 2, 0};
+  WRITE_LIST_ITEMS(c, ITEMS...);
+  return c.LEN - 2;
+}
+
 template <typename... T>
 inline void WRITE_LIST_ITEMS(OUTPUT& O, const T&... ITEMS) {
   RECORD_CURSOR c = CURSOR_ON(O);

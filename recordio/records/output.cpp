@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "recordio/records/output_threads.h"
 #include "recordio/run_end/run_end.h"
 
 namespace KOVA {
@@ -78,15 +79,16 @@ void PUT_RECORD(OUTPUT& O, std::string_view BODY) {
   CUT_IF_PENDING(O);
   const std::size_t need = BODY.size() + 2;
   std::size_t len = O.LEN.load(std::memory_order_relaxed);
-  if (need > O.CAP - len) {
+  if (need > O.CAP) {
+    // A record larger than the whole buffer goes out at once, as one write
+    // that a refusal or a signal undoes whole.
     OUTPUT_FLUSH(O);
+    SEND_DIRECT(O, BODY, "\r\n");
+    return;
+  }
+  if (need > O.CAP - len) {
+    OUTPUT_MAKE_ROOM(O);
     len = 0;
-    if (need > O.CAP) {
-      // A record larger than the whole buffer goes out at once, as one write
-      // that a refusal or a signal undoes whole.
-      SEND_DIRECT(O, BODY, "\r\n");
-      return;
-    }
   }
   char* at = O.BUF.get() + len;
   std::memcpy(at, BODY.data(), BODY.size());
@@ -101,7 +103,7 @@ char* RECORD_SPACE_SLOW(OUTPUT& O, std::size_t BODY_MAX) {
   if (O.FD != NO_FILE) {
     CUT_IF_PENDING(O);
     const std::size_t need = BODY_MAX + 2;
-    if (need > O.CAP - O.LEN.load(std::memory_order_relaxed) && need <= O.CAP) OUTPUT_FLUSH(O);
+    if (need > O.CAP - O.LEN.load(std::memory_order_relaxed) && need <= O.CAP) OUTPUT_MAKE_ROOM(O);
     const std::size_t len = O.LEN.load(std::memory_order_relaxed);
     if (need <= O.CAP - len) return O.BUF.get() + len;
   }
@@ -133,6 +135,7 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
 }
 
 void OUTPUT_FLUSH(OUTPUT& O) {
+  SETTLE_HANDED(O);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);
   if (O.FD == NO_FILE || len == 0) return;
   const SYS_ERROR err = SEND(O, std::string_view(O.BUF.get(), len));

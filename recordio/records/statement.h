@@ -133,6 +133,19 @@ inline void PUT_FIELD(char* base, const T& v) {
 
 }  // namespace statement_plan
 
+// The statement's bytes built at AT, its last CR LF left out; their length
+// (the same for every call of the statement).
+template <const FORMAT& F, typename... T>
+inline std::size_t FILL_STATEMENT(char* AT, const T&... ITEMS) {
+  using namespace statement_plan;
+  static constexpr auto P = MAKE_PLAN<sizeof...(T)>(F, std::array<KIND, sizeof...(T)>{KIND_OF<T>()...});
+  std::memcpy(AT, P.TEXT.data(), P.LEN);
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (PUT_FIELD<P.FIELDS[I]>(AT, ITEMS), ...);
+  }(std::index_sequence_for<T...>{});
+  return P.LEN;
+}
+
 template <const FORMAT& F, typename... T>
 inline void WRITE_STATEMENT(OUTPUT& O, const T&... ITEMS) {
   using namespace statement_plan;

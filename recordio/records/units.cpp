@@ -6,6 +6,7 @@
 #include <string>
 
 #include "recordio/buffers/console_utf8.h"
+#include "recordio/buffers/handed.h"
 #include "recordio/edit/number_width.h"
 #include "recordio/system/platform.h"
 #include "recordio/buffers/progress.h"
@@ -94,6 +95,7 @@ void FLUSH_ALL_UNITS() {
 }
 
 void RESET_UNITS_FOR_NEW_RUN() {
+  FORGET_HANDED();
   for (UNIT_SLOT& slot : UNIT_SLOTS()) {
     DISCONNECT(slot);
     slot.USED = false;

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "recordio/buffers/handed.h"
 #include "recordio/buffers/progress.h"
 #include "recordio/buffers/unit_table.h"
 
@@ -32,6 +33,7 @@ std::atomic<bool> REPORTING{false};
 // prompt. LINES go to standard error after the console output and before the
 // units' records, so that they keep their order.
 void WRITE_LAST_LINES(std::initializer_list<std::string_view> LINES) noexcept {
+  STOP_HANDED_WRITES();  // the writer thread's buffers are written below, in order
   PROGRESS_ERASE();
   DRAIN_CONSOLE_FOR_EXIT();
   for (const std::string_view line : LINES) WRITE_IGNORING_ERRORS(SYS_STANDARD(2), line);

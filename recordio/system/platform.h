@@ -125,6 +125,9 @@ SYS_ERROR SYS_CUT(SYS_FILE F, std::uint64_t LENGTH) noexcept;
 
 void SYS_CLOSE(SYS_FILE F) noexcept;
 
+// The number of CPUs the process may run on (its affinity mask); at least 1.
+std::size_t SYS_CPUS_ALLOWED() noexcept;
+
 // The system's own text for E, one line, kept in BUF.
 std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept;
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <time.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,6 +284,13 @@ SYS_ERROR SYS_CUT(SYS_FILE F, std::uint64_t LENGTH) noexcept {
 }
 
 void SYS_CLOSE(SYS_FILE F) noexcept { ::close(DESCRIPTOR(F)); }
+
+std::size_t SYS_CPUS_ALLOWED() noexcept {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 1;
+  return static_cast<std::size_t>(std::max(CPU_COUNT(&allowed), 1));
+}
 
 std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept {
   const std::string_view text = ::strerror(E);

@@ -338,6 +338,14 @@ SYS_ERROR SYS_CUT(SYS_FILE F, std::uint64_t LENGTH) noexcept {
 
 void SYS_CLOSE(SYS_FILE F) noexcept { ::CloseHandle(HANDLE_OF(F)); }
 
+std::size_t SYS_CPUS_ALLOWED() noexcept {
+  DWORD_PTR process = 0, system = 0;
+  if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system)) return 1;
+  std::size_t n = 0;
+  for (; process != 0; process &= process - 1) ++n;
+  return std::max<std::size_t>(n, 1);
+}
+
 // FormatMessage ends its texts with a line break; a report line needs none.
 std::string_view SYS_ERROR_TEXT(SYS_ERROR E, std::span<char> BUF) noexcept {
   const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

@@ -9,9 +9,12 @@
 //   fetch U | fetchbranch U       fetch a record: "LEN n", or "EOF" at the branch
 //   ints N | reals N | text N     take items from the record fetched last
 //   end U | code                  "END T" or "END F"; stop with code 1111
+//   threads N                     N threads for large outputs (1: none)
+//   hog                           take memory until there is none
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "recordio/records/file_names.h"
 #include "recordio/records/input.h"
 #include "recordio/records/output.h"
+#include "recordio/records/output_threads.h"
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"
 
@@ -76,6 +80,12 @@ int main(int argc, char** argv) {
       SAY("TEXT " + text);
     } else if (w[0] == "end") {
       SAY(AT_END_OF_FILE(unit) ? "END T" : "END F");
+    } else if (w[0] == "threads") {
+      SET_OUTPUT_THREADS(unit);
+    } else if (w[0] == "hog") {
+      // Address space, not memory: the blocks are never touched.
+      std::vector<std::unique_ptr<char[]>> held;
+      for (;;) held.push_back(std::make_unique_for_overwrite<char[]>(std::size_t{1} << 20));
     } else if (w[0] == "code") {
       STOP_RUN_CODE("1111", 1111);
     } else if (!w[0].empty()) {
