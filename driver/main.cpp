@@ -15,7 +15,7 @@
 #include "driver/outputs.h"
 #include "recordio/records/file_names.h"
 #include "recordio/records/options.h"
-#include "recordio/records/output_threads.h"
+#include "recordio/records/threads.h"
 #include "recordio/records/units.h"
 #include "recordio/run_end/run_end.h"
 

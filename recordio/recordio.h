@@ -8,7 +8,7 @@
 #include "recordio/records/formatted.h"
 #include "recordio/records/input.h"
 #include "recordio/records/list.h"
-#include "recordio/records/output_threads.h"
+#include "recordio/records/fixed_records.h"
 #include "recordio/records/statement.h"
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "recordio/records/list.h"
-#include "recordio/records/output_threads.h"
+#include "recordio/records/fixed_records.h"
 
 namespace KOVA {
 

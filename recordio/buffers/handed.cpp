@@ -157,8 +157,8 @@ bool WAIT_FOR_HANDED(const OUTPUT& O) {
   return REFUSED.load() == nullptr;
 }
 
-const OUTPUT* REFUSED_WRITE(SYS_ERROR& ERROR) noexcept {
-  ERROR = REFUSED_ERROR.load();
+const OUTPUT* REFUSED_WRITE(SYS_ERROR& REASON) noexcept {
+  REASON = REFUSED_ERROR.load();
   return REFUSED.load();
 }
 

@@ -30,8 +30,8 @@ bool HAND_TO_WRITER(OUTPUT& O);
 bool WAIT_FOR_HANDED(const OUTPUT& O);
 
 // A write the writer thread met refused: the output (nullptr: none) and the
-// system's code in ERROR.
-const OUTPUT* REFUSED_WRITE(SYS_ERROR& ERROR) noexcept;
+// system's code in REASON.
+const OUTPUT* REFUSED_WRITE(SYS_ERROR& REASON) noexcept;
 
 // Async-signal-safe, for the ways out of the process: no write of the writer
 // thread starts any more, and one under way is waited for, a little.

@@ -3,7 +3,6 @@
 #include <array>
 
 #include "recordio/buffers/console_utf8.h"
-#include "recordio/buffers/handed.h"
 
 namespace KOVA {
 
@@ -54,7 +53,7 @@ SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64
 }
 
 void OUTPUT_DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
-  if (O.FD == NO_FILE || !DRAIN_HANDED_FOR_EXIT(O)) return;
+  if (O.FD == NO_FILE) return;
   const bool in_flight = O.IN_FLIGHT.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
   const std::size_t len = O.LEN.load(std::memory_order_relaxed);

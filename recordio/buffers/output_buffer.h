@@ -66,8 +66,8 @@ void CUT_BACK(const OUTPUT& O, std::int64_t START, std::size_t KEPT = 0) noexcep
 // whole record it took. 0, or the system's code for the refused write.
 SYS_ERROR WRITE_RECORDS_OR_CUT(SYS_FILE FD, std::string_view RECORDS, std::int64_t START) noexcept;
 
-// Async-signal-safe, for the ways out of the process: write the buffers
-// handed to the writer thread that it has not written, then the buffered
+// Async-signal-safe, for the ways out of the process (after the buffers of O
+// handed to the writer thread that it has not written): write the buffered
 // records, errors ignored, and on a regular file leave only whole records
 // (a write that was under way is done again from its start). Anything else
 // (a pipe, a terminal) is given up once it takes no bytes for a while, so a

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "recordio/buffers/handed.h"
+
 namespace KOVA {
 
 namespace {
@@ -60,15 +62,25 @@ std::uint64_t FILE_BYTES_WRITTEN() noexcept {
   return total;
 }
 
+namespace {
+
+// The buffers handed to the writer thread go out first, in order, then the
+// unit's own; after a write of the file was refused nothing more goes to it.
+void DRAIN_FOR_EXIT(OUTPUT& O) noexcept {
+  if (O.FD != NO_FILE && DRAIN_HANDED_FOR_EXIT(O)) OUTPUT_DRAIN_FOR_EXIT(O);
+}
+
+}  // namespace
+
 void DRAIN_CONSOLE_FOR_EXIT() noexcept {
   if (UNIT_SLOT* console = FIND_SLOT(CONSOLE_OUT); console != nullptr && console->CONNECTED) {
-    OUTPUT_DRAIN_FOR_EXIT(console->OUTGOING);
+    DRAIN_FOR_EXIT(console->OUTGOING);
   }
 }
 
 void DRAIN_ALL_FOR_EXIT() noexcept {
   for (UNIT_SLOT& slot : UNITS) {
-    if (slot.CONNECTED) OUTPUT_DRAIN_FOR_EXIT(slot.OUTGOING);
+    if (slot.CONNECTED) DRAIN_FOR_EXIT(slot.OUTGOING);
   }
 }
 

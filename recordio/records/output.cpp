@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "recordio/records/output_threads.h"
+#include "recordio/records/threads.h"
 #include "recordio/run_end/run_end.h"
 
 namespace KOVA {
@@ -132,6 +132,10 @@ void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES) {
   CUT_IF_PENDING(O);
   OUTPUT_FLUSH(O);
   SEND_DIRECT(O, BYTES);
+}
+
+void OUTPUT_MAKE_ROOM(OUTPUT& O) {
+  if (!HAND_FULL_BUFFER(O)) OUTPUT_FLUSH(O);  // which reports first a refusal that the writer thread met
 }
 
 void OUTPUT_FLUSH(OUTPUT& O) {

@@ -86,6 +86,10 @@ inline void CURSOR_COMMIT(RECORD_CURSOR& C, std::size_t BODY) {
 // that leaves the answer on its own line. Memory output appends BYTES.
 void OUTPUT_WRITE_NOW(OUTPUT& O, std::string_view BYTES);
 
+// The buffer of O is full: hand it to the writer thread when that thread
+// takes O's buffers, else hand its records to the system now.
+void OUTPUT_MAKE_ROOM(OUTPUT& O);
+
 // Hand every buffered record to the system. A refused write ends the run
 // with report 38 (the system's text first).
 void OUTPUT_FLUSH(OUTPUT& O);

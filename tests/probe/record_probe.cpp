@@ -22,7 +22,7 @@
 #include "recordio/records/file_names.h"
 #include "recordio/records/input.h"
 #include "recordio/records/output.h"
-#include "recordio/records/output_threads.h"
+#include "recordio/records/threads.h"
 #include "recordio/records/unformatted.h"
 #include "recordio/records/units.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// A second core (and more) for large outputs.
+// A second core (and more) for large outputs: when the threads start, the
+// writer thread's hand-over, and the threads that format blocks of records.
 //
 // With more than one thread allowed, the full buffers of a regular output file
 // go to a writer thread while the main flow formats on into a spare buffer,
@@ -18,9 +19,8 @@
 // the run goes on with the main flow alone.
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
-#include "recordio/records/output.h"
+#include "recordio/buffers/output_buffer.h"
 
 namespace KOVA {
 
@@ -33,9 +33,11 @@ inline constexpr int DEFAULT_OUTPUT_THREADS = 4;
 // CPUs allowed, at most DEFAULT_OUTPUT_THREADS (the default).
 void SET_OUTPUT_THREADS(int N) noexcept;
 
-// The buffer of O is full: hand it to the writer thread and go on in an empty
-// one, or (not threaded) write it out now.
-void OUTPUT_MAKE_ROOM(OUTPUT& O);
+// The buffer of O is full: start the threads if the run has grown large
+// enough, then hand the buffer to the writer thread and give O an empty one.
+// False when the writer thread does not take O's buffers: the caller writes
+// them out itself.
+bool HAND_FULL_BUFFER(OUTPUT& O);
 
 // Wait until every buffer of O handed to the writer thread is written; a
 // write it refused (of any output) ends the run with its report.
@@ -56,46 +58,15 @@ struct FIXED_BLOCK {
 };
 inline constexpr std::size_t FIXED_RECORD_MOST = 128;
 
-// True when blocks of COUNT records to O are formatted in parallel now.
-bool PARALLEL_BLOCKS_FOR(const OUTPUT& O, std::size_t COUNT) noexcept;
-void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BLOCK);
+inline bool KEPT(const FIXED_BLOCK& B, std::size_t I) { return B.KEEP == nullptr || B.KEEP(B.CONTEXT, I); }
 
-// Every index has its record.
-struct EVERY_INDEX {
-  constexpr bool operator()(std::size_t) const { return true; }
-};
+// Threads that format blocks beside the main flow; 0 until they start.
+std::size_t FORMATTING_THREADS() noexcept;
 
-// Records of one length for the indexes 0..COUNT-1 that KEEP(I) takes, in
-// order, record I's body built by FILL(AT, I), which returns its length:
-// formatted by the threads when they run for O (false otherwise: the caller
-// writes them itself). The records join the output in order, a buffer's worth
-// at a time, once all of them are built. Never inlined: a writer's own
-// one-thread loop is compiled as it is without it.
-template <typename FILL, typename KEEP = EVERY_INDEX>
-[[gnu::noinline]] bool WRITE_FIXED_RECORDS(OUTPUT& O, std::size_t COUNT, const FILL& F, const KEEP& K = {}) {
-  if (!PARALLEL_BLOCKS_FOR(O, COUNT)) return false;
-  struct BOTH {
-    const FILL& F;
-    const KEEP& K;
-  } both{F, K};
-  FIXED_BLOCK block{
-      &both,
-      [](const void* C, char* AT, std::size_t I) { return static_cast<const BOTH*>(C)->F(AT, I); },
-      [](const void* C, char* AT, std::size_t FIRST, std::size_t N, std::size_t BODY) {
-        const BOTH& b = *static_cast<const BOTH*>(C);
-        for (std::size_t I = FIRST; I < FIRST + N; ++I) {
-          if (!b.K(I)) continue;
-          if (b.F(AT, I) != BODY) return false;
-          AT[BODY] = '\r';
-          AT[BODY + 1] = '\n';
-          AT += BODY + 2;
-        }
-        return true;
-      }};
-  if constexpr (!std::is_same_v<KEEP, EVERY_INDEX>)
-    block.KEEP = [](const void* C, std::size_t I) { return static_cast<const BOTH*>(C)->K(I); };
-  WRITE_BLOCK_IN_PARALLEL(O, COUNT, block);
-  return true;
-}
+// Build the records of BLOCK's kept indexes FIRST.. FIRST+COUNT-1, each BODY
+// bytes and CR LF, one after the other from AT on, shared out among the
+// formatting threads and the calling one; false when one of them is not BODY
+// bytes long.
+bool BUILD_IN_PARALLEL(const FIXED_BLOCK& BLOCK, char* AT, std::size_t FIRST, std::size_t COUNT, std::size_t BODY);
 
 }  // namespace KOVA

@@ -1,4 +1,4 @@
-#include "recordio/records/output_threads.h"
+#include "recordio/records/threads.h"
 
 #include <algorithm>
 #include <array>
@@ -48,8 +48,6 @@ bool BUILD_SHARE(const BLOCK_SHARE& S, std::size_t K) {
   return S.BLOCK.RANGE(S.BLOCK.CONTEXT, S.AT + S.BEFORE[K] * (S.BODY + 2), from, SHARE_START(S, K + 1) - from,
                        S.BODY);
 }
-
-bool KEPT(const FIXED_BLOCK& B, std::size_t I) { return B.KEEP == nullptr || B.KEEP(B.CONTEXT, I); }
 
 void FORMATTER(std::size_t K) {
   std::uint64_t seen = 0;
@@ -103,14 +101,12 @@ void REPORT_IF_REFUSED() {
 
 void SET_OUTPUT_THREADS(int N) noexcept { REQUESTED = std::clamp(N, 0, MOST_OUTPUT_THREADS); }
 
-void OUTPUT_MAKE_ROOM(OUTPUT& O) {
+bool HAND_FULL_BUFFER(OUTPUT& O) {
   START_IF_DUE(O);
-  if (!WRITER_TAKES(O) || O.LEN.load(std::memory_order_relaxed) == 0) {
-    OUTPUT_FLUSH(O);  // which reports first a refusal that the writer thread met
-    return;
-  }
+  if (!WRITER_TAKES(O) || O.LEN.load(std::memory_order_relaxed) == 0) return false;
   REPORT_IF_REFUSED();
   if (!HAND_TO_WRITER(O)) REPORT_IF_REFUSED();
+  return true;
 }
 
 void SETTLE_HANDED(const OUTPUT& O) {
@@ -119,69 +115,26 @@ void SETTLE_HANDED(const OUTPUT& O) {
   if (!WAIT_FOR_HANDED(O)) REPORT_IF_REFUSED();
 }
 
-bool PARALLEL_BLOCKS_FOR(const OUTPUT& O, std::size_t COUNT) noexcept {
-  constexpr std::size_t FEWEST = 1024;  // fewer records are not worth the threads' wake-up
-  return FORMATTERS > 0 && COUNT >= FEWEST && WRITER_TAKES(O) && !O.CUT_PENDING;
-}
+std::size_t FORMATTING_THREADS() noexcept { return FORMATTERS; }
 
-void WRITE_BLOCK_IN_PARALLEL(OUTPUT& O, std::size_t COUNT, const FIXED_BLOCK& BLOCK) {
-  std::size_t done = 0;  // indexes
-  while (done < COUNT && !KEPT(BLOCK, done)) ++done;
-  if (done == COUNT) return;
-  std::array<char, FIXED_RECORD_MOST> first{};
-  const std::size_t body = BLOCK.ONE(BLOCK.CONTEXT, first.data(), done);
-  const std::size_t record = body + 2;
-  while (done < COUNT) {
-    const std::size_t len = O.LEN.load(std::memory_order_relaxed);
-    // Room for a record longer than the block's to go wrong in without
-    // leaving the buffer.
-    const std::size_t room = O.CAP - len;
-    if (room < record + FIXED_RECORD_MOST) {
-      OUTPUT_MAKE_ROOM(O);
-      continue;
-    }
-    // The indexes whose records fit, and where each share's records begin.
-    const std::size_t fit = (room - FIXED_RECORD_MOST) / record;
-    BLOCK_SHARE share{BLOCK, O.BUF.get() + len, done, 0, body, FORMATTERS + 1, {}};
-    std::size_t end = done, kept = 0;
-    for (; end < COUNT; ++end) {
-      if (!KEPT(BLOCK, end)) continue;
-      if (kept == fit) break;
-      ++kept;
-    }
-    share.COUNT = end - done;
-    for (std::size_t k = 1, i = done, before = 0; k <= share.SHARES; ++k) {
-      for (; i < SHARE_START(share, k); ++i) before += KEPT(BLOCK, i);
-      share.BEFORE[k] = before;
-    }
-    bool same = true;
-    {
-      std::lock_guard lock(BLOCK_LOCK);
-      BLOCK_NOW = share;
-      SHARES_LEFT = FORMATTERS;
-      BLOCK_MISMATCH = false;
-      ++BLOCK_NUMBER;
-    }
-    BLOCK_READY.notify_all();
-    same = BUILD_SHARE(share, 0);
-    {
-      std::unique_lock lock(BLOCK_LOCK);
-      BLOCK_DONE.wait(lock, [] { return SHARES_LEFT == 0; });
-      same = same && !BLOCK_MISMATCH;
-    }
-    if (same) {
-      std::atomic_signal_fence(std::memory_order_release);
-      O.LEN.store(len + kept * record, std::memory_order_relaxed);
-    } else {
-      // Records of another length than the first: built again one by one.
-      for (std::size_t i = done; i < end; ++i) {
-        if (!KEPT(BLOCK, i)) continue;
-        char* at = RECORD_SPACE(O, FIXED_RECORD_MOST);
-        COMMIT_RECORD(O, at, BLOCK.ONE(BLOCK.CONTEXT, at, i));
-      }
-    }
-    done = end;
+bool BUILD_IN_PARALLEL(const FIXED_BLOCK& BLOCK, char* AT, std::size_t FIRST, std::size_t COUNT, std::size_t BODY) {
+  BLOCK_SHARE share{BLOCK, AT, FIRST, COUNT, BODY, FORMATTERS + 1, {}};
+  for (std::size_t k = 1, i = FIRST, before = 0; k <= share.SHARES; ++k) {
+    for (; i < SHARE_START(share, k); ++i) before += KEPT(BLOCK, i);
+    share.BEFORE[k] = before;
   }
+  {
+    std::lock_guard lock(BLOCK_LOCK);
+    BLOCK_NOW = share;
+    SHARES_LEFT = FORMATTERS;
+    BLOCK_MISMATCH = false;
+    ++BLOCK_NUMBER;
+  }
+  BLOCK_READY.notify_all();
+  const bool same = BUILD_SHARE(share, 0);
+  std::unique_lock lock(BLOCK_LOCK);
+  BLOCK_DONE.wait(lock, [] { return SHARES_LEFT == 0; });
+  return same && !BLOCK_MISMATCH;
 }
 
 }  // namespace KOVA
