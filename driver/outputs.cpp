@@ -1,10 +1,14 @@
 #include "driver/outputs.h"
 
+#include <array>
+
 #include "writers/writers.h"
 
 namespace KOVA {
 
-const std::array<OUTPUT_KIND, 4> OUTPUTS{{
+namespace {
+
+constexpr auto TABLE = std::to_array<OUTPUT_KIND>({
     {1, "restart", ".rst", "         KOVA-ReStart ------- 1", OUTPUT_FILES::TYPED_FILE, nullptr,
      [](MODEL_STORE& S) {
        WRITE_RESTART(S.NFLAG, S.X, S.Y, S.H, S.Q, S.NCODE, S.NPAR1, S.NPAR2, S.NUMNP, S.ISTEP,
@@ -29,7 +33,11 @@ const std::array<OUTPUT_KIND, 4> OUTPUTS{{
        WRITE_NEUTRAL_STEP(S.H, S.VXN, S.VYN, S.VX, S.VY, S.Q, S.NCNT, S.IX, S.NUMNP, S.NUMEL,
                           S.MAXN, S.TIME, S.IOUT, S.NSETID);
      }},
-}};
+});
+
+}  // namespace
+
+constinit const std::span<const OUTPUT_KIND> OUTPUTS{TABLE};
 
 const OUTPUT_KIND* OUTPUT_OF_TYPE(std::int32_t ITYPE) {
   for (const OUTPUT_KIND& K : OUTPUTS)

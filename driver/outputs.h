@@ -3,8 +3,8 @@
 // the command line gives it, what the driver opens for it, and the writer
 // procedures it runs once per run and once per selected step. Each procedure
 // takes the store and passes the writer the fields it names.
-#include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "model/store.h"
@@ -26,7 +26,7 @@ struct OUTPUT_KIND {
   void (*STEP)(MODEL_STORE& S);
 };
 
-extern const std::array<OUTPUT_KIND, 4> OUTPUTS;
+extern const std::span<const OUTPUT_KIND> OUTPUTS;
 
 // The row of menu number ITYPE; nullptr for a number that names no output.
 const OUTPUT_KIND* OUTPUT_OF_TYPE(std::int32_t ITYPE);
