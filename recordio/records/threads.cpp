@@ -64,16 +64,19 @@ void FORMATTER(std::size_t K) {
   }
 }
 
+// Threads that format, the main flow among them. By default one CPU is left
+// to the writer thread: on few CPUs, formatting threads that compete with it
+// for a core cost more than they save.
 std::size_t CPUS_WANTED() noexcept {
   if (REQUESTED > 0) return static_cast<std::size_t>(REQUESTED);
-  return std::min<std::size_t>(SYS_CPUS_ALLOWED(), DEFAULT_OUTPUT_THREADS);
+  return std::clamp<std::size_t>(SYS_CPUS_ALLOWED() - 1, 1, DEFAULT_OUTPUT_THREADS);
 }
 
 // Start the threads once, when the run has grown large enough: the writer
 // thread, then the formatting threads; any that cannot be had are done
 // without (memory for them is no failure either: the run needs none of it).
 void START_IF_DUE(const OUTPUT& O) {
-  if (TRIED || O.UNIT <= 0 || !O.REGULAR || CPUS_WANTED() < 2 || SYS_CPUS_ALLOWED() < 2 ||
+  if (TRIED || O.UNIT <= 0 || !O.REGULAR || REQUESTED == 1 || SYS_CPUS_ALLOWED() < 2 ||
       FILE_BYTES_WRITTEN() < OUTPUT_THREADS_START_BYTES)
     return;
   TRIED = true;

@@ -29,8 +29,9 @@ inline constexpr int MOST_OUTPUT_THREADS = 64;
 inline constexpr int DEFAULT_OUTPUT_THREADS = 4;
 
 // Threads that format (the main flow among them); with 2 or more, one more
-// thread writes. 1: the main flow does everything, as ever. 0: the number of
-// CPUs allowed, at most DEFAULT_OUTPUT_THREADS (the default).
+// thread writes. 1: the main flow does everything, as ever. 0 (the default):
+// one fewer than the CPUs allowed, at least 1 and at most
+// DEFAULT_OUTPUT_THREADS, and one more thread writes.
 void SET_OUTPUT_THREADS(int N) noexcept;
 
 // The buffer of O is full: start the threads if the run has grown large
